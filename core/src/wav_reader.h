@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace tracksieve {
+
+inline constexpr std::uint16_t kFormatPcm = 1;
+inline constexpr std::uint16_t kFormatFloat = 3;
+inline constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+
+/// An open WAV file and what its chunk walk found. Owns the stream; neither copied nor moved.
+struct WavFile {
+    std::ifstream stream;
+    std::uint16_t formatTag = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t sampleRate = 0;
+    std::uint32_t byteRate = 0;
+    std::uint16_t blockAlign = 0;
+    std::uint16_t bitsPerSample = 0;
+    std::uint32_t channelMask = 0;
+    std::uint16_t sampleFormat = kFormatPcm;
+    std::int64_t dataOffset = 0;
+    std::uint64_t dataSize = 0;
+    std::string ixmlText;
+    std::uint64_t timeReference = 0;
+    bool hasTimeReference = false;
+    double timecodeRate = 24.0;
+    std::string error;
+
+    WavFile() = default;
+    WavFile(const WavFile&) = delete;
+    WavFile& operator=(const WavFile&) = delete;
+};
+
+/// Opens `path` and walks its chunks. Returns false with one message in `wav.error` when the
+/// file is not a usable PCM or IEEE-float WAV file. Reads no sample data.
+bool openWav(const std::filesystem::path& path, WavFile& wav);
+
+}  // namespace tracksieve

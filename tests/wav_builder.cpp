@@ -1,0 +1,136 @@
+#include "wav_builder.h"
+
+#include <atomic>
+#include <bit>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace tracksieve::testing {
+namespace {
+
+void appendLe(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+}  // namespace
+
+std::string fmtBody(const Format& format) {
+    const std::uint16_t bytesPerSample = format.bitsPerSample / 8;
+    const std::uint16_t blockAlign = format.blockAlign.value_or(static_cast<std::uint16_t>(format.channels * bytesPerSample));
+    std::string body;
+    appendLe(body, format.extensible ? 0xFFFE : format.formatTag, 2);
+    appendLe(body, format.channels, 2);
+    appendLe(body, format.sampleRate, 4);
+    appendLe(body, static_cast<std::uint64_t>(format.sampleRate) * blockAlign, 4);
+    appendLe(body, blockAlign, 2);
+    appendLe(body, format.bitsPerSample, 2);
+    if (format.extensible) {
+        appendLe(body, 22, 2);
+        appendLe(body, format.bitsPerSample, 2);
+        appendLe(body, format.channelMask, 4);
+        appendLe(body, format.subFormat, 2);
+        body.append("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    }
+    return body;
+}
+
+std::string bextBody(std::uint64_t timeReference, std::size_t size) {
+    std::string body(size, '\0');
+    for (int i = 0; i < 8 && 338 + i < static_cast<int>(size); ++i) {
+        body[338 + i] = static_cast<char>((timeReference >> (8 * i)) & 0xFF);
+    }
+    return body;
+}
+
+std::string pcmFrames(int bitsPerSample, const std::vector<std::vector<std::int32_t>>& frames) {
+    std::string out;
+    for (const auto& frame : frames) {
+        for (std::int32_t sample : frame) appendLe(out, static_cast<std::uint32_t>(sample), bitsPerSample / 8);
+    }
+    return out;
+}
+
+std::string floatFrames(const std::vector<std::vector<float>>& frames) {
+    std::string out;
+    for (const auto& frame : frames) {
+        for (float sample : frame) appendLe(out, std::bit_cast<std::uint32_t>(sample), 4);
+    }
+    return out;
+}
+
+std::string constantFrames(int bitsPerSample, std::size_t channels, std::size_t frames, std::int32_t value) {
+    std::string sample;
+    appendLe(sample, static_cast<std::uint32_t>(value), bitsPerSample / 8);
+    std::string out;
+    out.reserve(sample.size() * channels * frames);
+    for (std::size_t i = 0; i < channels * frames; ++i) out += sample;
+    return out;
+}
+
+WavBuilder& WavBuilder::chunk(std::string_view id, std::string_view body) {
+    chunkDeclaring(id, body, static_cast<std::uint32_t>(body.size()));
+    if (body.size() % 2 == 1) body_.push_back('\0');
+    return *this;
+}
+
+WavBuilder& WavBuilder::chunkDeclaring(std::string_view id, std::string_view body, std::uint32_t declaredSize) {
+    if (id.size() != 4) throw std::invalid_argument("chunk id must be 4 bytes");
+    body_.append(id);
+    appendLe(body_, declaredSize, 4);
+    body_.append(body);
+    return *this;
+}
+
+WavBuilder& WavBuilder::fmt(const Format& format) { return chunk("fmt ", fmtBody(format)); }
+
+WavBuilder& WavBuilder::data(std::string_view samples) { return chunk("data", samples); }
+
+WavBuilder& WavBuilder::raw(std::string_view bytes) {
+    body_.append(bytes);
+    return *this;
+}
+
+WavBuilder& WavBuilder::signature(std::string_view riff, std::string_view wave) {
+    riff_ = riff;
+    wave_ = wave;
+    return *this;
+}
+
+std::string WavBuilder::bytes() const {
+    std::string out = riff_;
+    appendLe(out, 4 + body_.size(), 4);
+    out += wave_;
+    out += body_;
+    return out;
+}
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device entropy;
+    path_ = std::filesystem::temp_directory_path() /
+            ("tracksieve-test-" + std::to_string(entropy()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path TempDir::write(const std::filesystem::path& name, std::string_view bytes) const {
+    const std::filesystem::path target = path_ / name;
+    std::filesystem::create_directories(target.parent_path());
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("could not write fixture " + target.string());
+    return target;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace tracksieve::testing

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Builds WAV files byte by byte in memory, including the broken ones real cards hold.
+namespace tracksieve::testing {
+
+struct Format {
+    std::uint16_t formatTag = 1;
+    std::uint16_t channels = 2;
+    std::uint32_t sampleRate = 48000;
+    std::uint16_t bitsPerSample = 16;
+    std::optional<std::uint16_t> blockAlign{};// default: channels × bytes per sample
+    bool extensible = false;                  // 40-byte body, tag 0xFFFE, sub-format below
+    std::uint16_t subFormat = 1;
+    std::uint32_t channelMask = 0;
+};
+
+/// A plain (16-byte) or extensible (40-byte) `fmt ` body.
+std::string fmtBody(const Format& format);
+/// A `bext` body of `size` bytes whose TimeReference is `timeReference`.
+std::string bextBody(std::uint64_t timeReference, std::size_t size = 602);
+/// Interleaved little-endian integer samples; frames[f][c] is channel c of frame f.
+std::string pcmFrames(int bitsPerSample, const std::vector<std::vector<std::int32_t>>& frames);
+/// Interleaved little-endian 32-bit float samples.
+std::string floatFrames(const std::vector<std::vector<float>>& frames);
+/// `frames` frames in which every channel holds `value`.
+std::string constantFrames(int bitsPerSample, std::size_t channels, std::size_t frames, std::int32_t value);
+
+class WavBuilder {
+public:
+    /// A chunk with its true size and, when odd, its pad byte.
+    WavBuilder& chunk(std::string_view id, std::string_view body);
+    /// A chunk whose header claims `declaredSize` whatever the body holds; no pad byte.
+    WavBuilder& chunkDeclaring(std::string_view id, std::string_view body, std::uint32_t declaredSize);
+    WavBuilder& fmt(const Format& format);
+    WavBuilder& data(std::string_view samples);
+    /// Bytes appended as they are.
+    WavBuilder& raw(std::string_view bytes);
+    /// Replaces "RIFF" and "WAVE" in the header.
+    WavBuilder& signature(std::string_view riff, std::string_view wave);
+
+    /// The whole file: header (RIFF size counts what follows) and the chunks in order.
+    std::string bytes() const;
+
+private:
+    std::string riff_ = "RIFF";
+    std::string wave_ = "WAVE";
+    std::string body_;
+};
+
+/// A fresh directory below the system temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path write(const std::filesystem::path& name, std::string_view bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace tracksieve::testing
