@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tracksieve/meta_chunk.h"
+
+namespace tracksieve {
+
+/// The iXML TRACK_LIST element naming `names` as tracks 1..N.
+std::string buildTrackListInner(const std::vector<std::string>& names);
+
+/// A complete iXML document holding only the TRACK_LIST of `names`.
+std::string buildTrackListIxml(const std::vector<std::string>& names);
+
+/// Rewrites the channel-describing chunks of `chunks` for the kept channels: XML chunks get
+/// the new track list (and the id "iXML"), per-channel chunks ond1-ond9 are renumbered or
+/// dropped. `channelMap[source channel]` is the output position, or -1 when removed.
+void rewriteMetaChunks(std::vector<MetaChunk>& chunks, const std::vector<std::string>& keptNames,
+                       const std::vector<std::int32_t>& channelMap);
+
+}  // namespace tracksieve
