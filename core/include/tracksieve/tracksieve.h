@@ -1,4 +1,8 @@
 #pragma once
 
 #include "tracksieve/analysis.h"
+#include "tracksieve/meta_chunk.h"
 #include "tracksieve/poly_wav_info.h"
+#include "tracksieve/scan.h"
+#include "tracksieve/slim_writer.h"
+#include "tracksieve/track_list_rewrite.h"
