@@ -1,0 +1,212 @@
+#include "tracksieve/slim_writer.h"
+
+#include <algorithm>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "kept_channel_gather.h"
+#include "little_endian.h"
+#include "output_file.h"
+#include "platform_file.h"
+#include "source_chunk_walk.h"
+#include "tracksieve/analysis.h"
+#include "tracksieve/track_list_rewrite.h"
+
+namespace tracksieve {
+namespace {
+
+constexpr std::size_t kBlockFrames = 48000;
+constexpr std::uint16_t kMostPlainChannels = 2;
+constexpr std::uint64_t kPlainFmtPart = 4 + 8 + 16;       // "WAVE" and a plain `fmt ` chunk
+constexpr std::uint64_t kExtensibleFmtPart = 4 + 8 + 40;  // "WAVE" and an extensible one
+constexpr std::uint64_t kChunkHeaderSize = 8;
+
+namespace fs = std::filesystem;
+
+struct KeptChannels {
+    std::vector<std::int32_t> indices;
+    std::vector<std::string> names;
+    std::vector<std::int32_t> channelMap;
+};
+
+KeptChannels keptChannelsOf(const PolyWavInfo& info) {
+    if (info.emptyCount() == 0) throw std::runtime_error("No empty tracks to remove");
+    if (info.activeCount() == 0) throw std::runtime_error("All tracks are empty \xE2\x80\x94 nothing to keep");
+    KeptChannels kept;
+    for (const TrackInfo& track : info.tracks) {
+        if (track.empty) continue;
+        kept.indices.push_back(track.index);
+        kept.names.push_back(track.name);
+    }
+    kept.channelMap.assign(static_cast<std::size_t>(info.channels), -1);
+    for (std::size_t i = 0; i < kept.indices.size(); ++i) {
+        kept.channelMap[static_cast<std::size_t>(kept.indices[i])] = static_cast<std::int32_t>(i);
+    }
+    return kept;
+}
+
+fs::path slimPathFor(const fs::path& source) {
+    return source.parent_path() / (source.stem().string() + "_SLIM" + source.extension().string());
+}
+
+fs::path compressingPathFor(const fs::path& source) {
+    std::string name = ".";
+    name += source.stem().string();
+    name += "_compressing";
+    name += source.extension().string();
+    return source.parent_path() / name;
+}
+
+// A metadata chunk on its way out. A chunk cut short in the source keeps its declared size:
+// the bytes the file lacks are written as zeros and never held in memory.
+struct OutputChunk {
+    MetaChunk chunk;
+    std::uint64_t zeroTail = 0;
+
+    std::uint64_t size() const { return chunk.body.size() + zeroTail; }
+};
+
+// Each chunk is rewritten on its own, so that it keeps its link to its unread tail.
+std::vector<OutputChunk> rewrittenChunks(std::vector<SourceChunk>& chunks, const KeptChannels& kept) {
+    std::vector<OutputChunk> out;
+    for (SourceChunk& source : chunks) {
+        const bool cutShort = source.chunk.body.size() < source.declaredSize;
+        std::vector<MetaChunk> single{std::move(source.chunk)};
+        rewriteMetaChunks(single, kept.names, kept.channelMap);
+        for (MetaChunk& chunk : single) {
+            const std::uint64_t bodySize = chunk.body.size();
+            const std::uint64_t tail = cutShort && bodySize < source.declaredSize ? source.declaredSize - bodySize : 0;
+            out.push_back({std::move(chunk), tail});
+        }
+    }
+    return out;
+}
+
+bool holdsIxml(const std::vector<OutputChunk>& chunks) {
+    return std::any_of(chunks.begin(), chunks.end(), [](const OutputChunk& c) { return c.chunk.id == "iXML"; });
+}
+
+std::uint64_t listSize(const std::vector<OutputChunk>& chunks) {
+    std::uint64_t total = 0;
+    for (const OutputChunk& c : chunks) total += kChunkHeaderSize + c.size() + c.size() % 2;
+    return total;
+}
+
+void writeChunk(OutputFile& out, const OutputChunk& c) {
+    unsigned char header[8];
+    std::copy_n(c.chunk.id.data(), 4, header);
+    le::writeU32(header + 4, static_cast<std::uint32_t>(c.size()));
+    out.write(header, sizeof header);
+    out.write(c.chunk.body.data(), c.chunk.body.size());
+    out.writeZeros(c.zeroTail + c.size() % 2);
+}
+
+bool namesSameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+// Streams the kept channels of `frames` whole frames from the source's sample data.
+void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const KeptChannelGather& gather,
+                    std::uint64_t frames, OutputFile& out) {
+    std::ifstream in(source, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
+    std::vector<unsigned char> sourceBlock(kBlockFrames * layout.blockAlign + KeptChannelGather::kSlack);
+    std::vector<unsigned char> outputBlock(kBlockFrames * gather.outputFrameBytes() + KeptChannelGather::kSlack);
+
+    std::uint64_t done = 0;
+    while (done < frames) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, kBlockFrames));
+        in.read(reinterpret_cast<char*>(sourceBlock.data()), static_cast<std::streamsize>(wanted * layout.blockAlign));
+        const std::size_t got = static_cast<std::size_t>(in.gcount()) / layout.blockAlign;
+        // The sizes already written promise every frame: a source that shrank must not leave
+        // a file that claims more than it holds.
+        if (got == 0) throw std::runtime_error("Could not read source file");
+        gather.gather(sourceBlock.data(), got, outputBlock.data());
+        out.write(outputBlock.data(), got * gather.outputFrameBytes());
+        done += got;
+    }
+}
+
+}  // namespace
+
+fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath) {
+    const PolyWavInfo info = analyzePolyWav(source, threshold);
+    if (!info.error.empty()) throw std::runtime_error(info.error);
+    const KeptChannels kept = keptChannelsOf(info);
+
+    const fs::path resultPath = !outputPath.empty() ? outputPath : overwrite ? source : slimPathFor(source);
+
+    SourceLayout layout = walkSourceChunks(source);
+    const std::uint16_t bytesPerSample = layout.bitsPerSample / 8;
+    // The analysis vouched for the format; this guards the copy against a file changed since.
+    if (bytesPerSample == 0 || layout.blockAlign < static_cast<std::size_t>(info.channels) * bytesPerSample) {
+        throw std::runtime_error("Invalid format");
+    }
+
+    const auto keptCount = static_cast<std::uint16_t>(kept.indices.size());
+    FmtChunk fmt;
+    fmt.formatTag = layout.formatTag;
+    fmt.channels = keptCount;
+    fmt.sampleRate = layout.sampleRate;
+    fmt.blockAlign = static_cast<std::uint16_t>(keptCount * bytesPerSample);
+    fmt.byteRate = layout.sampleRate * fmt.blockAlign;
+    fmt.bitsPerSample = layout.bitsPerSample;
+    // Frames come from the bytes really present, so the sizes written match the samples written.
+    const std::uint64_t frames = layout.dataBytesPresent / layout.blockAlign;
+    const std::uint64_t dataSize = frames * fmt.blockAlign;
+
+    std::vector<OutputChunk> before = rewrittenChunks(layout.beforeAudio, kept);
+    std::vector<OutputChunk> after = rewrittenChunks(layout.afterAudio, kept);
+    if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({{"iXML", buildTrackListIxml(kept.names)}, 0});
+
+    const std::uint64_t riffSize = (keptCount <= kMostPlainChannels ? kPlainFmtPart : kExtensibleFmtPart) +
+                                   kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
+    if (riffSize > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::runtime_error("The slim file would exceed the 4 GiB size limit of a WAV file");
+    }
+
+    // Writing straight onto the source would truncate it before its samples are read.
+    const bool viaTemporary = fs::exists(resultPath) && namesSameFile(resultPath, source);
+    const fs::path writePath = viaTemporary ? compressingPathFor(source) : resultPath;
+    OutputFile out(writePath, viaTemporary ? OutputFile::Creation::FreshFile : OutputFile::Creation::CreateOrTruncate);
+
+    unsigned char riffHeader[12];
+    std::copy_n("RIFF", 4, riffHeader);
+    le::writeU32(riffHeader + 4, static_cast<std::uint32_t>(riffSize));
+    std::copy_n("WAVE", 4, riffHeader + 8);
+    out.write(riffHeader, sizeof riffHeader);
+
+    std::ostringstream fmtBytes;
+    writeFmtChunk(fmtBytes, fmt, layout.sampleFormat);
+    const bool bextFirst = !before.empty() && before.front().chunk.id == "bext";
+    if (bextFirst) writeChunk(out, before.front());
+    out.write(fmtBytes.view().data(), fmtBytes.view().size());
+    for (std::size_t i = bextFirst ? 1 : 0; i < before.size(); ++i) writeChunk(out, before[i]);
+
+    unsigned char dataHeader[8];
+    std::copy_n("data", 4, dataHeader);
+    le::writeU32(dataHeader + 4, static_cast<std::uint32_t>(dataSize));
+    out.write(dataHeader, sizeof dataHeader);
+    copyKeptFrames(source, layout, KeptChannelGather(kept.indices, bytesPerSample, layout.blockAlign), frames, out);
+    out.writeZeros(dataSize % 2);
+
+    for (const OutputChunk& c : after) writeChunk(out, c);
+
+    // Only a complete file, safely on disk, may take the source's place.
+    out.close(viaTemporary);
+    if (viaTemporary) {
+        fs::rename(writePath, resultPath);
+        out.keep();
+        // Best effort: the rename has happened, whatever the directory's sync reports.
+        platform::syncDirectory(resultPath.parent_path().empty() ? fs::path(".") : resultPath.parent_path());
+    } else {
+        out.keep();
+    }
+    return resultPath;
+}
+
+}  // namespace tracksieve
