@@ -133,4 +133,20 @@ std::string readFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::vector<RiffChunk> parseChunks(std::string_view wavBytes) {
+    std::vector<RiffChunk> chunks;
+    std::size_t pos = 12;
+    while (pos + 8 <= wavBytes.size()) {
+        RiffChunk chunk;
+        chunk.id = std::string(wavBytes.substr(pos, 4));
+        for (int i = 0; i < 4; ++i) {
+            chunk.size |= static_cast<std::uint32_t>(static_cast<unsigned char>(wavBytes[pos + 4 + i])) << (8 * i);
+        }
+        chunk.body = std::string(wavBytes.substr(pos + 8, chunk.size));
+        pos += 8 + static_cast<std::size_t>(chunk.size) + chunk.size % 2;
+        chunks.push_back(std::move(chunk));
+    }
+    return chunks;
+}
+
 }  // namespace tracksieve::testing

@@ -71,4 +71,14 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 
+/// One chunk of a RIFF file as it lies on disk: its declared size and the body bytes present.
+struct RiffChunk {
+    std::string id;
+    std::uint32_t size = 0;
+    std::string body;
+};
+
+/// The chunks after the 12-byte RIFF header, in file order, honouring pad bytes.
+std::vector<RiffChunk> parseChunks(std::string_view wavBytes);
+
 }  // namespace tracksieve::testing
