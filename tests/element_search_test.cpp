@@ -25,7 +25,8 @@ TEST(ElementSearch, NumberElementSkipsAFailedElementAndTakesTheNextOne) {
 TEST(ElementSearch, NumberElementRejectsWhatThePatternRejects) {
     for (const std::string text : {"<CHANNEL_INDEX></CHANNEL_INDEX>", "<CHANNEL_INDEX>1 2</CHANNEL_INDEX>",
                                    "<CHANNEL_INDEX >1</CHANNEL_INDEX>", "<CHANNEL_INDEX>-1</CHANNEL_INDEX>",
-                                   "<CHANNEL_INDEX>1</CHANNEL_INDEX", "<CHANNEL_INDEX>\xd9\xa3</CHANNEL_INDEX>"}) {
+                                   "<CHANNEL_INDEX>1</CHANNEL_INDEX", "<CHANNEL_INDEX>\xd9\xa3</CHANNEL_INDEX>",
+                                   "<CHANNEL_INDEX>3//CHANNEL_INDEX>"}) {
         EXPECT_FALSE(findNumberElement(text, "CHANNEL_INDEX")) << text;
     }
 }

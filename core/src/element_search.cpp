@@ -38,6 +38,7 @@ std::size_t nextAngleBracket(std::string_view text, std::size_t from) {
 // no '<', so a failed comparison never reads past the next '<' of the text: scanning every
 // '<' of the text this way stays linear.
 std::size_t tagNameEnd(std::string_view text, std::size_t pos, std::string_view tag, bool closing) {
+    if (pos >= text.size() || text[pos] != '<') return npos;
     std::size_t at = pos + 1;
     if (closing) {
         if (at >= text.size() || text[at] != '/') return npos;
