@@ -150,9 +150,9 @@ TEST(TrackListRewrite, HugeOrPathologicalBodiesAreRewrittenWithoutTrouble) {
     EXPECT_EQ(body.substr(0, 8 + list.size() + 9), "<BWFXML>" + list + "</BWFXML>");
     EXPECT_EQ(body.size(), bigList.size());
 
-    // Sixteen megabytes of unclosed opening tags: no list, no closing tag, so the list is appended.
+    // Four megabytes of unclosed opening tags: no list, no closing tag, so the list is appended.
     std::string unclosed;
-    while (unclosed.size() < (16u << 20)) unclosed += "<TRACK_LIST <track_list\t";
+    while (unclosed.size() < (4u << 20)) unclosed += "<TRACK_LIST <track_list\t";
     body = rewrittenBody("iXML", unclosed);
     EXPECT_EQ(body, unclosed + "\n" + list + "\n");
 }
