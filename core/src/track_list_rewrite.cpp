@@ -1,5 +1,7 @@
 #include "tracksieve/track_list_rewrite.h"
 
+#include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "element_search.h"
@@ -15,25 +17,21 @@ int perChannelChunkChannel(std::string_view id) {
     return id[3] - '1';
 }
 
-// Every non-overlapping match of `find` in `text`, left to right, replaced by `replacement`
-// taken literally. Returns false, leaving `text` alone, when nothing matched.
+// Writes `text` into `out` with every non-overlapping match of `find`, left to right, replaced
+// by `replacement` taken literally. Returns false, leaving `out` alone, when nothing matched.
 template <typename Find>
-bool replaceAll(std::string& text, std::string_view replacement, Find find) {
-    std::string result;
-    std::string_view rest = text;
+bool replaceAll(std::string_view text, std::string_view replacement, Find find, std::string& out) {
+    std::optional<std::string_view> match = find(text);
+    if (!match) return false;
     std::size_t copiedUpTo = 0;
-    bool replaced = false;
-    while (const std::optional<std::string_view> match = find(rest)) {
+    do {
         const auto begin = static_cast<std::size_t>(match->data() - text.data());
-        result.append(text, copiedUpTo, begin - copiedUpTo);
-        result += replacement;
+        out.append(text, copiedUpTo, begin - copiedUpTo);
+        out += replacement;
         copiedUpTo = begin + match->size();
-        rest = std::string_view(text).substr(copiedUpTo);
-        replaced = true;
-    }
-    if (!replaced) return false;
-    result.append(text, copiedUpTo);
-    text = std::move(result);
+        match = find(text.substr(copiedUpTo));
+    } while (match);
+    out.append(text, copiedUpTo);
     return true;
 }
 
@@ -44,21 +42,21 @@ std::optional<std::string_view> findClosingBwfxml(std::string_view text) {
     return text.substr(at, tag.size() + 3);
 }
 
-std::string rewriteXmlBody(const std::string& body, const std::vector<std::string>& keptNames) {
-    std::string text = body;
-    text.erase(text.find_last_not_of('\0') + 1);
+std::string rewriteXmlBody(std::string_view body, const std::vector<std::string>& keptNames) {
+    const std::string_view text = body.substr(0, body.find_last_not_of('\0') + 1);
     if (text.empty()) return buildTrackListIxml(keptNames);
 
     const std::string trackList = buildTrackListInner(keptNames);
-    const bool replacedList = replaceAll(text, trackList, [](std::string_view rest) { return findElement(rest, "TRACK_LIST"); });
-    if (!replacedList && !replaceAll(text, trackList + "\n</BWFXML>", findClosingBwfxml)) {
-        text += '\n';
-        text += trackList;
-        text += '\n';
+    std::string rewritten;
+    rewritten.reserve(std::max(body.size(), text.size() + trackList.size() + 12));
+    auto findTrackList = [](std::string_view rest) { return findElement(rest, "TRACK_LIST"); };
+    if (!replaceAll(text, trackList, findTrackList, rewritten) &&
+        !replaceAll(text, trackList + "\n</BWFXML>", findClosingBwfxml, rewritten)) {
+        rewritten.append(text).append("\n").append(trackList).append("\n");
     }
     // Space a recorder reserved stays reserved, so the chunk never shrinks.
-    if (text.size() < body.size()) text.resize(body.size(), '\0');
-    return text;
+    if (rewritten.size() < body.size()) rewritten.resize(body.size(), '\0');
+    return rewritten;
 }
 
 }  // namespace
