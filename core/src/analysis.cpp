@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "channel_levels.h"
+#include "recorder_metadata.h"
 #include "wav_reader.h"
 
 namespace tracksieve {
@@ -96,8 +97,12 @@ PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) 
     info.durationSeconds =
         wav.sampleRate == 0 ? 0.0 : static_cast<double>(totalFrames) / static_cast<double>(wav.sampleRate);
 
+    readIxmlTimecode(wav);
+    if (wav.hasTimeReference) info.timecode = formatTimecode(wav.timeReference, info.sampleRate, wav.timecodeRate);
+
     const ScanResult scan = scanSamples(wav, *encoding, totalFrames, threshold);
-    const std::vector<std::string> names = defaultTrackNames(wav.channels);
+    std::vector<std::string> names = defaultTrackNames(wav.channels);
+    readIxmlTrackNames(wav.ixmlText, names);
 
     info.tracks.resize(wav.channels);
     for (std::size_t i = 0; i < info.tracks.size(); ++i) {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wav_reader.h"
+
+// Reads the start timecode and the track names that field recorders leave in iXML. The text is
+// searched, not parsed, so a damaged document only means fewer values found; nothing here fails.
+namespace tracksieve {
+
+/// Takes the timecode rate and the time stamp from `wav.ixmlText` when it has them; a time
+/// stamp found there replaces the one from `bext`. A number too large for its type ends the
+/// reading, keeping what was taken before it.
+void readIxmlTimecode(WavFile& wav);
+
+/// "HH:MM:SS:FF" for a time reference in samples since midnight, with hours wrapping at 100
+/// and no drop-frame counting; empty when the sample rate or the timecode rate is unusable.
+std::string formatTimecode(std::uint64_t timeReference, std::int32_t sampleRate, double timecodeRate);
+
+/// Replaces entries of `names` (one per channel) with the names of the iXML track list. Each
+/// track goes to the slot its CHANNEL_INDEX (else INTERLEAVE_INDEX) gives, or to its position
+/// when it has none or it is out of range; names keep their XML references undecoded.
+void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& names);
+
+}  // namespace tracksieve
