@@ -76,7 +76,7 @@ struct SlimFile {
     std::size_t frames;
     int bits;
     bool isFloat;
-    std::string ixmlMarker;  // text the written iXML must hold
+    std::string ixmlMarker;  // text of the source's iXML that the written one must keep
 };
 
 constexpr std::size_t kOddFrames = 1001;
@@ -134,7 +134,7 @@ std::vector<SlimFile> writeSlimFiles(const TempDir& dir) {
              .chunk("iXML", projectIxml("p24"))
              .chunk("LIST", "INFOodd")
              .bytes());
-    slim({"float-plain", {}, 2, kEvenFrames, 32, true, "<TRACK_COUNT>2</TRACK_COUNT>"},
+    slim({"float-plain", {}, 2, kEvenFrames, 32, true, "<BWFXML>"},
          WavBuilder()
              .chunk("bext", bext)
              .fmt({.formatTag = 3, .channels = 3, .bitsPerSample = 32})
@@ -148,7 +148,7 @@ std::vector<SlimFile> writeSlimFiles(const TempDir& dir) {
              .data(intSamples(24, 5, kOddFrames, {1, 3}))
              .chunk("cue ", std::string(4, '\0'))
              .bytes());
-    slim({"float-extensible", {}, 3, kEvenFrames, 32, true, "<TRACK_COUNT>3</TRACK_COUNT>"},
+    slim({"float-extensible", {}, 3, kEvenFrames, 32, true, "<BWFXML>"},
          WavBuilder()
              .fmt({.channels = 4, .bitsPerSample = 32, .extensible = true, .subFormat = 3})
              .data(floatSamples(4, kEvenFrames, {0}))
@@ -208,6 +208,7 @@ TEST_F(Interop, MediaInfoReadsEverySlimFileWithItsTimeReferenceAndIxml) {
         const std::string details = run("mediainfo --Details=1 " + quoted(file.path));
         EXPECT_THAT(details, HasSubstr("Name:                                iXML"));
         EXPECT_THAT(details, HasSubstr(file.ixmlMarker));
+        EXPECT_THAT(details, HasSubstr("<TRACK_COUNT>" + std::to_string(file.channels) + "</TRACK_COUNT>"));
     }
 }
 

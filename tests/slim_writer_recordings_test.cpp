@@ -13,6 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using testing::parseChunks;
 using testing::readFile;
 using testing::RiffChunk;
@@ -75,6 +76,7 @@ TEST(SlimWriterRecordings, NuendoSurroundKeepsEveryChunkAndRewritesTheTrailingIx
         for (std::size_t channel : {0u, 1u, 2u, 4u}) expectedSamples.append(original[4].body, offset + channel * 3, 3);
     }
     EXPECT_EQ(slim[4].body, expectedSamples);
+    EXPECT_THAT(slim[5].body, HasSubstr("<TRACK_COUNT>4</TRACK_COUNT>"));
     EXPECT_GE(slim[5].body.size(), original[5].body.size());
 }
 

@@ -349,5 +349,54 @@ TEST_F(SlimWriter, UncreatableOutputIsReportedAndLeavesTheSourceAlone) {
     EXPECT_THAT(filesInDir(), ::testing::ElementsAre(".A_compressing.wav", "A.wav"));
 }
 
+TEST_F(SlimWriter, ChannelDescribingChunksFollowTheKeptChannels) {
+    const std::string ixml =
+        "<BWFXML><TRACK_LIST><TRACK_COUNT>4</TRACK_COUNT>"
+        "<TRACK><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>Boom</NAME></TRACK>"
+        "<TRACK><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Lav 1</NAME></TRACK>"
+        "<TRACK><INTERLEAVE_INDEX>3</INTERLEAVE_INDEX><NAME>Lav 2</NAME></TRACK>"
+        "<TRACK><INTERLEAVE_INDEX>4</INTERLEAVE_INDEX><NAME>Lav 3</NAME></TRACK>"
+        "</TRACK_LIST></BWFXML>";
+    const fs::path source = write("take.wav", WavBuilder()
+                                                  .fmt({.channels = 4})
+                                                  .chunk("IXML", ixml)
+                                                  .data(pcmFrames(16, {{900, 0, 900, 900}}))
+                                                  .chunk("ond1", "first")
+                                                  .chunk("ond2", "second")
+                                                  .chunk("ond3", "third")
+                                                  .bytes());
+    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
+    EXPECT_THAT(ids(chunks), ::testing::ElementsAre("fmt ", "iXML", "data", "ond1", "ond2"));
+    const std::string newList = buildTrackListInner({"Boom", "Lav 2", "Lav 3"});
+    EXPECT_EQ(chunks[1].body, "<BWFXML>" + newList + "</BWFXML>");
+    EXPECT_EQ(chunks[4].body, "third");
+}
+
+TEST_F(SlimWriter, IxmlCutShortAtTheEndIsRewrittenAtItsDeclaredSize) {
+    const std::string ixml = "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT></TRACK_LIST></BWFXML>";
+    const fs::path source = write("take.wav", WavBuilder()
+                                                  .fmt({})
+                                                  .data(pcmFrames(16, {{0, 900}}))
+                                                  .chunkDeclaring("iXML", ixml, 5000)
+                                                  .bytes());
+    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
+    ASSERT_THAT(ids(chunks), ::testing::ElementsAre("fmt ", "data", "iXML"));
+    const std::string rewritten = "<BWFXML>" + buildTrackListInner({"Track 2"}) + "</BWFXML>";
+    EXPECT_EQ(chunks[2].size, 5000u);
+    EXPECT_EQ(chunks[2].body, rewritten + std::string(5000 - rewritten.size(), '\0'));
+}
+
+TEST_F(SlimWriter, HugeTrackListIsRewrittenWithoutTrouble) {
+    std::string ixml = "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>";
+    while (ixml.size() < (2u << 20)) ixml += "<TRACK><NAME>x</NAME></TRACK>";
+    ixml += "</TRACK_LIST></BWFXML>";
+    const fs::path source =
+        write("take.wav", WavBuilder().fmt({}).chunk("iXML", ixml).data(pcmFrames(16, {{0, 900}})).bytes());
+    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
+    const RiffChunk& rewritten = chunkNamed(chunks, "iXML");
+    EXPECT_EQ(rewritten.size, ixml.size());
+    EXPECT_THAT(rewritten.body, ::testing::StartsWith("<BWFXML>" + buildTrackListInner({"x"}) + "</BWFXML>"));
+}
+
 }  // namespace
 }  // namespace tracksieve
