@@ -45,7 +45,7 @@ TEST_F(BatchScan, ReportsEachFileBeforeAnalysingItInNameOrder) {
         scanDirectory(dir_.path(), true, kThreshold, 2, [&](int done, int total, const fs::path& file) {
             calls.push_back({done, total, file});
             // Damaging the file now shows whether its analysis comes after this call.
-            if (done == 2) dir_.write(file, "not a wav file");
+            if (done == 2) testing::writeFile(file, "not a wav file");
         });
 
     EXPECT_EQ(calls, (std::vector<ProgressCall>{{1, 3, a}, {2, 3, b}, {3, 3, c}}));
@@ -95,7 +95,7 @@ TEST_F(BatchScan, DropsAFileThatShrankBelowTheChannelMinimumAfterDiscovery) {
     dir_.write("b.wav", oneActiveChannel(2));
     const std::vector<PolyWavInfo> records =
         scanDirectory(dir_.path(), false, kThreshold, 2, [&](int done, int, const fs::path& file) {
-            if (done == 1) dir_.write(file, oneActiveChannel(1));
+            if (done == 1) testing::writeFile(file, oneActiveChannel(1));
         });
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].path, dir_.path() / "b.wav");
