@@ -62,11 +62,12 @@ TEST_F(Discovery, ChannelMinimumIsASignedComparison) {
 }
 
 TEST_F(Discovery, SortsByFileNameBytesWithoutCaseFoldingOrNumericOrder) {
-    for (const char* name : {"a.wav", "\xC3\xA9t\xC3\xA9.wav", "T2.wav", "\xFF.wav", "B.wav", "z.wav", "T10.wav"}) {
+    for (const char* name :
+         {"a.wav", "\xC3\xA9t\xC3\xA9.wav", "T2.wav", "\xFF.wav", "a.wav.wav", "B.wav", "z.wav", "T10.wav"}) {
         writePoly(name);
     }
     EXPECT_EQ(discoverPolyPaths(dir_.path(), false, 2),
-              under({"B.wav", "T10.wav", "T2.wav", "a.wav", "z.wav", "\xC3\xA9t\xC3\xA9.wav", "\xFF.wav"}));
+              under({"B.wav", "T10.wav", "T2.wav", "a.wav", "a.wav.wav", "z.wav", "\xC3\xA9t\xC3\xA9.wav", "\xFF.wav"}));
 }
 
 TEST_F(Discovery, RecursionReachesSubfoldersAndHiddenFoldersAndSortsByNameAlone) {

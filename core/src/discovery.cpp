@@ -54,6 +54,7 @@ void walkTree(const fs::path& dir, int minChannels, std::vector<fs::path>& found
     }
 }
 
+// A folder that cannot be opened lists nothing; an error while reading the listing throws.
 void listFolder(const fs::path& dir, int minChannels, std::vector<fs::path>& found) {
     std::error_code openError;
     for (fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, openError), end; it != end;
