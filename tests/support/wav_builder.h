@@ -70,5 +70,7 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+/// Writes `bytes` to `path`, creating its folders; throws when that fails.
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace tracksieve::testing
