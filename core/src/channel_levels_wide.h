@@ -7,10 +7,14 @@
 
 // GCC 12 warns inside its own AVX-512 intrinsics (the deliberately undefined source operand of
 // _mm512_cvtps_pd and _mm512_max_pd, GCC bug 105593).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #include <cstddef>
 
@@ -22,8 +26,6 @@ namespace {
 
 // Channels are decoded eight at a time: one 32-bit lane per channel.
 constexpr std::size_t kGroupLanes = 8;
-// Up to 64 channels the accumulators stay in registers; wider files take the portable loop.
-constexpr std::size_t kMaxGroups = 8;
 
 inline __m256 magnitudes(__m256 values) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), values); }
 
@@ -147,6 +149,7 @@ void accumulateGroups(const unsigned char* block, std::size_t frames, std::size_
 template <typename Lanes, typename Encoding>
 void accumulateChannelGroups(const unsigned char* block, std::size_t frames, std::size_t blockAlign,
                              std::size_t channels, double* peaks, double* sumsOfSquares) {
+    // Up to 64 channels the accumulators stay in registers; wider files take the portable loop.
     switch ((channels + kGroupLanes - 1) / kGroupLanes) {
         case 1: return accumulateGroups<Lanes, Encoding, 1>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
         case 2: return accumulateGroups<Lanes, Encoding, 2>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
@@ -155,7 +158,7 @@ void accumulateChannelGroups(const unsigned char* block, std::size_t frames, std
         case 5: return accumulateGroups<Lanes, Encoding, 5>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
         case 6: return accumulateGroups<Lanes, Encoding, 6>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
         case 7: return accumulateGroups<Lanes, Encoding, 7>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case kMaxGroups: return accumulateGroups<Lanes, Encoding, kMaxGroups>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+        case 8: return accumulateGroups<Lanes, Encoding, 8>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
         default: return accumulateFramesScalar(Encoding::encoding, block, frames, blockAlign, channels, peaks, sumsOfSquares);
     }
 }
