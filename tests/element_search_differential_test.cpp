@@ -8,7 +8,11 @@
 #include <functional>
 #include <optional>
 #include <random>
+// GCC 12 reports false uninitialised-use warnings inside <regex> when built with the sanitizers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <string>
 #include <vector>
 

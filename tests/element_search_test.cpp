@@ -59,6 +59,11 @@ TEST(ElementSearch, ElementNeedsAWordBoundaryAfterItsName) {
     EXPECT_EQ(*track, "<track id=\"1\">a</TRACK_LIST></Track>");
     EXPECT_EQ(findElement("<TRACK></TRACK>", "TRACK"), "<TRACK></TRACK>");
     EXPECT_FALSE(findElement("<TRACKS></TRACK>", "TRACK"));
+    EXPECT_FALSE(findElement("<TRACK9></TRACK>", "TRACK"));
+    // Bytes outside ASCII, NUL and punctuation are no word characters.
+    EXPECT_TRUE(findElement("<TRACK\xc3\xa9></TRACK>", "TRACK"));
+    EXPECT_TRUE(findElement("<TRACK\0></TRACK>"s, "TRACK"));
+    EXPECT_TRUE(findElement("<TRACK-x</TRACK>", "TRACK"));
 }
 
 TEST(ElementSearch, ElementEndsAtTheFirstClosingTagAndNeedsOne) {

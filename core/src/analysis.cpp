@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -43,15 +44,16 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
     wav.stream.clear();
     wav.stream.seekg(wav.dataOffset, std::ios::beg);
     const std::size_t blockAlign = wav.blockAlign;
-    std::vector<unsigned char> block(blockAlign * kBlockFrames);
+    // Only bytes just read are ever decoded, so the buffer needs no zero fill.
+    const auto block = std::make_unique_for_overwrite<unsigned char[]>(blockAlign * kBlockFrames);
     auto reachedThreshold = [threshold](double peak) { return !(peak < threshold); };
 
     while (scan.framesScanned < totalFrames) {
         const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(totalFrames - scan.framesScanned, kBlockFrames));
-        wav.stream.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(wanted * blockAlign));
+        wav.stream.read(reinterpret_cast<char*>(block.get()), static_cast<std::streamsize>(wanted * blockAlign));
         const std::size_t frames = static_cast<std::size_t>(wav.stream.gcount()) / blockAlign;
         if (frames == 0) break;
-        accumulateFrames(encoding, block.data(), frames, blockAlign, channels, scan.peaks.data(),
+        accumulateFrames(encoding, block.get(), frames, blockAlign, channels, scan.peaks.data(),
                          scan.sumsOfSquares.data());
         scan.framesScanned += frames;
         if (std::all_of(scan.peaks.begin(), scan.peaks.end(), reachedThreshold)) break;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "channel_levels_kernels.h"
 #include "little_endian.h"
 
 namespace tracksieve {
@@ -52,14 +53,40 @@ void accumulate(const unsigned char* block, std::size_t frames, std::size_t bloc
 
 }  // namespace
 
-void accumulateFrames(SampleEncoding encoding, const unsigned char* block, std::size_t frames,
-                      std::size_t blockAlign, std::size_t channels, double* peaks, double* sumsOfSquares) {
+void accumulateFramesScalar(SampleEncoding encoding, const unsigned char* block, std::size_t frames,
+                            std::size_t blockAlign, std::size_t channels, double* peaks, double* sumsOfSquares) {
     switch (encoding) {
         case SampleEncoding::Pcm16: return accumulate<Pcm16>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
         case SampleEncoding::Pcm24: return accumulate<Pcm24>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
         case SampleEncoding::Pcm32: return accumulate<Pcm32>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
         case SampleEncoding::Float32: return accumulate<Float32>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
     }
+}
+
+std::span<const LevelsKernel> levelsKernels() {
+    static constexpr LevelsKernel kernels[] = {
+        {"scalar", [] { return true; }, accumulateFramesScalar},
+#ifdef TRACKSIEVE_X86_KERNELS
+        {"avx2", [] { return __builtin_cpu_supports("avx2") != 0; }, accumulateFramesAvx2},
+        {"avx512",
+         [] { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                     __builtin_cpu_supports("avx512vl"); },
+         accumulateFramesAvx512},
+#endif
+    };
+    return kernels;
+}
+
+void accumulateFrames(SampleEncoding encoding, const unsigned char* block, std::size_t frames,
+                      std::size_t blockAlign, std::size_t channels, double* peaks, double* sumsOfSquares) {
+    // Chosen once: the processor does not change while the program runs.
+    static const AccumulateFramesFn fastest = [] {
+        AccumulateFramesFn chosen = accumulateFramesScalar;
+        for (const LevelsKernel& kernel : levelsKernels())
+            if (kernel.runsHere()) chosen = kernel.accumulate;
+        return chosen;
+    }();
+    fastest(encoding, block, frames, blockAlign, channels, peaks, sumsOfSquares);
 }
 
 }  // namespace tracksieve

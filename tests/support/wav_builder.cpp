@@ -121,16 +121,20 @@ TempDir::~TempDir() {
 
 std::filesystem::path TempDir::write(const std::filesystem::path& name, std::string_view bytes) const {
     const std::filesystem::path target = path_ / name;
-    std::filesystem::create_directories(target.parent_path());
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("could not write fixture " + target.string());
+    writeFile(target, bytes);
     return target;
 }
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("could not write " + path.string());
 }
 
 std::vector<RiffChunk> parseChunks(std::string_view wavBytes) {

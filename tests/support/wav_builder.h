@@ -70,6 +70,8 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+/// Writes `bytes` to `path`, creating its folders; throws when that fails.
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
 
 /// One chunk of a RIFF file as it lies on disk: its declared size and the body bytes present.
 struct RiffChunk {

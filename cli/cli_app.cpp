@@ -1,0 +1,38 @@
+#include "cli_app.h"
+
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "fixed_settings.h"
+#include "scan_command.h"
+
+namespace tracksieve::cli {
+
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    CLI::App app{"Finds the silent tracks of polyphonic WAV files from field recorders.", "tracksieve-cli"};
+    app.require_subcommand(1);
+    app.failure_message(CLI::FailureMessage::help);
+
+    ScanRequest scan;
+    std::string scanDir;
+    CLI::App* scanCommand = app.add_subcommand("scan", "List the polyphonic WAV files in DIR and their silent tracks");
+    scanCommand->add_flag("-r,--recursive", scan.recursive, "Include subfolders");
+    scanCommand->add_flag("--json", scan.json, "Print the results as one JSON object");
+    scanCommand->add_option("DIR", scanDir, "Folder to scan")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e, out, err) == 0 ? kExitSuccess : kExitUsage;
+    }
+
+    if (scanCommand->parsed()) {
+        scan.dir = scanDir;
+        scan.showProgress = errIsTerminal;
+        return runScan(scan, out, err);
+    }
+    return kExitUsage;
+}
+
+}  // namespace tracksieve::cli

@@ -1,0 +1,50 @@
+#include "scan_command.h"
+
+#include <exception>
+#include <system_error>
+#include <vector>
+
+#include "fixed_settings.h"
+#include "scan_report.h"
+#include "tracksieve/scan.h"
+
+namespace tracksieve::cli {
+namespace {
+
+constexpr const char* kClearLine = "\r\x1b[K";
+
+}  // namespace
+
+int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
+    std::error_code statusError;
+    if (!std::filesystem::is_directory(request.dir, statusError)) {
+        err << "Not a directory: " << request.dir.string() << '\n';
+        return kExitUsage;
+    }
+
+    ScanProgress progress;
+    if (request.showProgress) {
+        progress = [&err](int done, int total, const std::filesystem::path& file) {
+            err << kClearLine << progressText(done, total, file) << std::flush;
+        };
+    }
+
+    std::vector<PolyWavInfo> records;
+    try {
+        records = scanDirectory(request.dir, request.recursive, kThreshold, kMinChannels, progress);
+    } catch (const std::exception& e) {
+        if (request.showProgress) err << kClearLine;
+        err << "Scan failed: " << e.what() << '\n';
+        return kExitFailure;
+    }
+    if (request.showProgress) err << kClearLine << std::flush;
+
+    if (request.json) {
+        writeScanJson(records, out);
+    } else {
+        writeScanText(records, out);
+    }
+    return kExitSuccess;
+}
+
+}  // namespace tracksieve::cli

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+
+namespace tracksieve::cli {
+
+struct ScanRequest {
+    std::filesystem::path dir;
+    bool recursive = false;
+    bool json = false;
+    bool showProgress = false;  // progress lines on the error stream, redrawn in place
+};
+
+/// `tracksieve-cli scan`: scans `request.dir` and writes the report to `out`; messages go to
+/// `err`. Returns the exit status: 0, 1 when the scan failed, 2 when `dir` is no directory.
+int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err);
+
+}  // namespace tracksieve::cli

@@ -1,0 +1,62 @@
+#include "scan_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+namespace tracksieve::cli {
+namespace {
+
+// Keeps the members in the records' own field order.
+using Json = nlohmann::ordered_json;
+
+Json trackJson(const TrackInfo& track) {
+    return {{"index", track.index}, {"name", track.name}, {"peak", track.peak}, {"rms", track.rms},
+            {"empty", track.empty}};
+}
+
+Json recordJson(const PolyWavInfo& record) {
+    Json tracks = Json::array();
+    for (const TrackInfo& track : record.tracks) tracks.push_back(trackJson(track));
+    return {{"path", record.path.string()},
+            {"channels", record.channels},
+            {"sampleRate", record.sampleRate},
+            {"bitsPerSample", record.bitsPerSample},
+            {"isFloat", record.isFloat},
+            {"durationSeconds", record.durationSeconds},
+            {"timecode", record.timecode},
+            {"error", record.error},
+            {"tracks", std::move(tracks)}};
+}
+
+std::string foundStatus(const std::vector<PolyWavInfo>& records) {
+    const auto withEmptyTracks = std::count_if(records.begin(), records.end(), [](const PolyWavInfo& record) {
+        return record.error.empty() && record.emptyCount() > 0;
+    });
+    char text[128];
+    std::snprintf(text, sizeof text, "Found %zu polyphonic WAV file(s); %d have empty tracks.", records.size(),
+                  static_cast<int>(withEmptyTracks));
+    return text;
+}
+
+}  // namespace
+
+std::string progressText(int done, int total, const std::filesystem::path& file) {
+    return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + file.filename().string();
+}
+
+void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out) {
+    for (const PolyWavInfo& record : records) out << record.summary() << '\n';
+    out << foundStatus(records) << '\n';
+}
+
+void writeScanJson(const std::vector<PolyWavInfo>& records, std::ostream& out) {
+    Json files = Json::array();
+    for (const PolyWavInfo& record : records) files.push_back(recordJson(record));
+    const Json document = {{"files", std::move(files)}};
+    // File names are bytes as the file system holds them; the default handler would throw.
+    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace tracksieve::cli

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tracksieve/poly_wav_info.h"
+
+namespace tracksieve::cli {
+
+/// "Analyzing done/total: name", the desktop program's progress text (file name only).
+std::string progressText(int done, int total, const std::filesystem::path& file);
+
+/// One line per record, exactly its summary(), then the desktop program's closing status.
+void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out);
+
+/// One JSON object {"files": [...]} whose members carry the records' field names. Bytes that
+/// are not valid UTF-8 in names and paths come out as U+FFFD.
+void writeScanJson(const std::vector<PolyWavInfo>& records, std::ostream& out);
+
+}  // namespace tracksieve::cli

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_app.h"
+#include "wav_builder.h"
+
+namespace tracksieve {
+namespace {
+
+using testing::Format;
+using testing::TempDir;
+using testing::WavBuilder;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun runCli(const std::vector<std::string>& args, bool errIsTerminal = false) {
+    std::vector<const char*> argv{"tracksieve-cli"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, errIsTerminal);
+    return {status, out.str(), err.str()};
+}
+
+// Four frames at 48 kHz; channel c holds the constant levels[c] (16-bit).
+std::string wavWithLevels(const std::vector<std::int32_t>& levels) {
+    const std::vector<std::vector<std::int32_t>> frames(4, levels);
+    return WavBuilder()
+        .fmt({.channels = static_cast<std::uint16_t>(levels.size())})
+        .data(testing::pcmFrames(16, frames))
+        .bytes();
+}
+
+std::string unsupportedFloat24() {
+    const Format format{.formatTag = 3, .channels = 2, .bitsPerSample = 24};
+    return WavBuilder().fmt(format).data(testing::constantFrames(24, 2, 4, 0)).bytes();
+}
+
+class CliScan : public ::testing::Test {
+protected:
+    std::string dir() const { return dir_.path().string(); }
+    TempDir dir_;
+};
+
+TEST_F(CliScan, PrintsEachSummaryThenTheStatusLine) {
+    dir_.write("b.wav", wavWithLevels({1000, 0, 0}));
+    dir_.write("a.wav", wavWithLevels({1000, 1000}));
+    dir_.write("c.wav", unsupportedFloat24());
+    dir_.write("sub/d.wav", wavWithLevels({0, 0}));
+
+    const CliRun run = runCli({"scan", dir()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "a.wav  \xE2\x80\x94  2 tracks (2 active, 0 empty)  48000 Hz  0.0s\n"
+              "b.wav  \xE2\x80\x94  3 tracks (1 active, 2 empty)  48000 Hz  0.0s\n"
+              "c.wav  \xE2\x80\x94  error: Unsupported bit depth\n"
+              "Found 3 polyphonic WAV file(s); 1 have empty tracks.\n");
+
+    for (const char* flag : {"-r", "--recursive"}) {
+        const CliRun recursive = runCli({"scan", flag, dir()});
+        EXPECT_EQ(recursive.status, 0);
+        EXPECT_NE(recursive.out.find("\nd.wav  \xE2\x80\x94  2 tracks (0 active, 2 empty)"), std::string::npos);
+        EXPECT_NE(recursive.out.find("Found 4 polyphonic WAV file(s); 2 have empty tracks.\n"), std::string::npos);
+    }
+}
+
+TEST_F(CliScan, AFolderWithoutPolyphonicFilesSaysSo) {
+    dir_.write("mono.wav", wavWithLevels({1000}));
+    const CliRun run = runCli({"scan", dir()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Found 0 polyphonic WAV file(s); 0 have empty tracks.\n");
+}
+
+TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    dir_.write("c.wav", unsupportedFloat24());
+
+    const CliRun run = runCli({"scan", "--json", dir()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, R"({
+  "files": [
+    {
+      "path": ")" + dir() + R"(/a.wav",
+      "channels": 2,
+      "sampleRate": 48000,
+      "bitsPerSample": 16,
+      "isFloat": false,
+      "durationSeconds": 8.333333333333333e-05,
+      "timecode": "",
+      "error": "",
+      "tracks": [
+        {
+          "index": 0,
+          "name": "Track 1",
+          "peak": 0.030517578125,
+          "rms": 0.030517578125,
+          "empty": false
+        },
+        {
+          "index": 1,
+          "name": "Track 2",
+          "peak": 0.0,
+          "rms": 0.0,
+          "empty": true
+        }
+      ]
+    },
+    {
+      "path": ")" + dir() + R"(/c.wav",
+      "channels": 0,
+      "sampleRate": 0,
+      "bitsPerSample": 0,
+      "isFloat": false,
+      "durationSeconds": 0.0,
+      "timecode": "",
+      "error": "Unsupported bit depth",
+      "tracks": []
+    }
+  ]
+}
+)");
+}
+
+TEST_F(CliScan, JsonReplacesBytesThatAreNotUtf8) {
+    dir_.write("\xFF.wav", wavWithLevels({1000, 0}));
+    dir_.write("\xC3\xA9.wav", wavWithLevels({1000, 0}));
+    const CliRun run = runCli({"scan", "--json", dir()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("/\xEF\xBF\xBD.wav\""), std::string::npos);
+    EXPECT_NE(run.out.find("/\xC3\xA9.wav\""), std::string::npos);
+}
+
+TEST_F(CliScan, ShowsProgressByFileNameOnlyOnATerminal) {
+    dir_.write("sub/a.wav", wavWithLevels({1000, 0}));
+    dir_.write("b.wav", wavWithLevels({1000, 0}));
+
+    const CliRun terminal = runCli({"scan", "-r", dir()}, true);
+    EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/2: a.wav\r\x1b[KAnalyzing 2/2: b.wav\r\x1b[K");
+    EXPECT_EQ(terminal.out, runCli({"scan", "-r", dir()}).out);
+    EXPECT_EQ(runCli({"scan", "-r", dir()}).err, "");
+}
+
+TEST_F(CliScan, APathThatIsNoDirectoryIsAUsageError) {
+    const std::string file = dir_.write("a.wav", wavWithLevels({1000, 0})).string();
+    for (const std::string& path : {file, dir() + "/missing"}) {
+        const CliRun run = runCli({"scan", path});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "Not a directory: " + path + "\n");
+    }
+}
+
+TEST_F(CliScan, BadArgumentsPrintUsageAndExitWithTwo) {
+    const std::vector<std::vector<std::string>> badCalls = {
+        {}, {"scan"}, {"scan", "--deep", dir()}, {"scan", dir(), dir()}, {"rescan", dir()}, {"--json", "scan"}};
+    for (const auto& args : badCalls) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("Usage: tracksieve-cli"), std::string::npos);
+    }
+}
+
+TEST_F(CliScan, HelpGoesToTheOutputWithSuccess) {
+    const CliRun run = runCli({"scan", "--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("Usage: tracksieve-cli scan [OPTIONS] DIR"), std::string::npos);
+    EXPECT_NE(run.out.find("--recursive"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tracksieve
