@@ -1,11 +1,13 @@
 #include "cli_app.h"
 
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "fixed_settings.h"
 #include "scan_command.h"
+#include "slim_command.h"
 
 namespace tracksieve::cli {
 
@@ -21,8 +23,19 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     scanCommand->add_flag("--json", scan.json, "Print the results as one JSON object");
     scanCommand->add_option("DIR", scanDir, "Folder to scan")->required();
 
+    SlimRequest slim;
+    std::vector<std::string> slimFiles;
+    std::string slimOutput;
+    CLI::App* slimCommand = app.add_subcommand("slim", "Write each FILE again without its empty tracks");
+    slimCommand->add_flag("--overwrite", slim.overwrite, "Replace FILE itself instead of writing <name>_SLIM beside it");
+    slimCommand->add_option("-o,--output", slimOutput, "Write the result to PATH (one FILE only)")->option_text("PATH");
+    slimCommand->add_option("FILE", slimFiles, "WAV files to slim")->required();
+
     try {
         app.parse(argc, argv);
+        if (slimCommand->parsed() && !slimOutput.empty() && slimFiles.size() != 1) {
+            throw CLI::ValidationError("--output", "takes one FILE only");
+        }
     } catch (const CLI::ParseError& e) {
         return app.exit(e, out, err) == 0 ? kExitSuccess : kExitUsage;
     }
@@ -31,6 +44,11 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         scan.dir = scanDir;
         scan.showProgress = errIsTerminal;
         return runScan(scan, out, err);
+    }
+    if (slimCommand->parsed()) {
+        slim.files.assign(slimFiles.begin(), slimFiles.end());
+        slim.output = slimOutput;
+        return runSlim(slim, out);
     }
     return kExitUsage;
 }
