@@ -159,15 +159,11 @@ std::vector<SlimFile> writeSlimFiles(const TempDir& dir) {
 
 class Interop : public ::testing::Test {
 protected:
-    void requireTool(const std::string& tool) {
-        if (!toolAvailable(tool)) GTEST_SKIP() << tool << " is not installed";
-    }
-
     TempDir dir_;
 };
 
 TEST_F(Interop, SndfileInfoReadsEverySlimFile) {
-    requireTool("sndfile-info");
+    if (!toolAvailable("sndfile-info")) GTEST_SKIP() << "sndfile-info is not installed";
     for (const SlimFile& file : writeSlimFiles(dir_)) {
         SCOPED_TRACE(file.label);
         const std::string info = run("sndfile-info " + quoted(file.path));
@@ -183,7 +179,7 @@ TEST_F(Interop, SndfileInfoReadsEverySlimFile) {
 }
 
 TEST_F(Interop, SoxReadsEverySlimFile) {
-    requireTool("soxi");
+    if (!toolAvailable("soxi")) GTEST_SKIP() << "soxi is not installed";
     for (const SlimFile& file : writeSlimFiles(dir_)) {
         SCOPED_TRACE(file.label);
         EXPECT_EQ(trimmed(run("soxi -c " + quoted(file.path))), std::to_string(file.channels));
@@ -195,7 +191,7 @@ TEST_F(Interop, SoxReadsEverySlimFile) {
 }
 
 TEST_F(Interop, MediaInfoReadsEverySlimFileWithItsTimeReferenceAndIxml) {
-    requireTool("mediainfo");
+    if (!toolAvailable("mediainfo")) GTEST_SKIP() << "mediainfo is not installed";
     for (const SlimFile& file : writeSlimFiles(dir_)) {
         SCOPED_TRACE(file.label);
         const std::string summary =
