@@ -2,7 +2,7 @@
 
 #include "little_endian.h"
 #include "tracksieve/slim_writer.h"
-#include "wav_reader.h"
+#include "riff_reading.h"
 
 namespace tracksieve {
 namespace {

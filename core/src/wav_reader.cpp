@@ -9,42 +9,36 @@
 namespace tracksieve {
 namespace {
 
-constexpr std::uint32_t kFmtMinSize = 16;
-constexpr std::uint32_t kFmtExtensibleSize = 40;
 constexpr std::uint32_t kBextTimeReferenceOffset = 338;
 constexpr std::uint32_t kBextMinSize = kBextTimeReferenceOffset + 8;
 
 // A chunk's declared size is only a claim: nothing is read or allocated beyond the bytes
 // the file still holds after the body's start.
-class ChunkWalker {
+class ChunkBodyReader {
 public:
-    ChunkWalker(std::ifstream& stream, std::uint64_t fileSize) : stream_(stream), fileSize_(fileSize) {}
+    ChunkBodyReader(std::ifstream& stream, std::uint64_t fileSize) : stream_(stream), fileSize_(fileSize) {}
 
-    std::uint64_t bytesLeftFrom(std::int64_t offset) const {
-        const auto start = static_cast<std::uint64_t>(std::max<std::int64_t>(offset, 0));
-        return start < fileSize_ ? fileSize_ - start : 0;
+    std::uint64_t bytesPresent(std::uint64_t bodyOffset, std::uint32_t declared) const {
+        return std::min<std::uint64_t>(declared, bytesLeftFrom(bodyOffset, fileSize_));
     }
 
     // Reads up to `wanted` bytes of a body of `declared` bytes into `out` (zero-filled to
     // `wanted`), then leaves the stream at the body's end. A body cut short by the end of the
     // file leaves the stream failed, as a plain read of the whole body would.
-    std::size_t readBodyPrefix(std::int64_t bodyOffset, std::uint32_t declared, unsigned char* out,
-                               std::size_t wanted) {
-        const std::uint64_t present = std::min<std::uint64_t>(declared, bytesLeftFrom(bodyOffset));
-        const std::size_t toRead = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, present));
+    void readPrefix(std::uint64_t bodyOffset, std::uint32_t declared, unsigned char* out, std::size_t wanted) {
+        const std::uint64_t present = bytesPresent(bodyOffset, declared);
         std::memset(out, 0, wanted);
-        stream_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(toRead));
-        const auto got = static_cast<std::size_t>(stream_.gcount());
+        stream_.read(reinterpret_cast<char*>(out),
+                     static_cast<std::streamsize>(std::min<std::uint64_t>(wanted, present)));
         if (present < declared) {
             stream_.setstate(std::ios::eofbit | std::ios::failbit);
         } else if (stream_) {
-            stream_.seekg(bodyOffset + static_cast<std::int64_t>(declared), std::ios::beg);
+            stream_.seekg(static_cast<std::streamoff>(bodyOffset + declared), std::ios::beg);
         }
-        return got;
     }
 
-    void readBodyInto(std::int64_t bodyOffset, std::uint32_t declared, std::string& out) {
-        const std::uint64_t present = std::min<std::uint64_t>(declared, bytesLeftFrom(bodyOffset));
+    void readWhole(std::uint64_t bodyOffset, std::uint32_t declared, std::string& out) {
+        const std::uint64_t present = bytesPresent(bodyOffset, declared);
         out.resize(static_cast<std::size_t>(present));
         stream_.read(out.data(), static_cast<std::streamsize>(present));
         out.resize(static_cast<std::size_t>(stream_.gcount()));
@@ -56,40 +50,30 @@ private:
     std::uint64_t fileSize_;
 };
 
-std::uint64_t fileSizeOf(std::ifstream& stream) {
-    stream.seekg(0, std::ios::end);
-    const std::streamoff size = stream.tellg();
-    stream.seekg(0, std::ios::beg);
-    return size > 0 ? static_cast<std::uint64_t>(size) : 0;
+bool isXmlChunk(const ChunkHeader& header) {
+    return header.is("iXML") || header.is("IXML") || header.is("axml") || header.is("AXML");
 }
 
-bool isXmlChunk(const char* id) {
-    return std::memcmp(id, "iXML", 4) == 0 || std::memcmp(id, "IXML", 4) == 0 ||
-           std::memcmp(id, "axml", 4) == 0 || std::memcmp(id, "AXML", 4) == 0;
-}
-
-bool readFmt(ChunkWalker& walker, std::int64_t bodyOffset, std::uint32_t size, WavFile& wav) {
-    if (size < kFmtMinSize || walker.bytesLeftFrom(bodyOffset) < size) return false;
+bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t size, WavFile& wav) {
+    if (size < kFmtMinSize || reader.bytesPresent(bodyOffset, size) < size) return false;
     std::array<unsigned char, kFmtExtensibleSize> body{};
-    walker.readBodyPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
+    reader.readPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
     if (!wav.stream) return false;
-    wav.formatTag = le::readU16(&body[0]);
-    wav.channels = le::readU16(&body[2]);
-    wav.sampleRate = le::readU32(&body[4]);
-    wav.byteRate = le::readU32(&body[8]);
-    wav.blockAlign = le::readU16(&body[12]);
-    wav.bitsPerSample = le::readU16(&body[14]);
-    wav.sampleFormat = wav.formatTag;
-    if (wav.formatTag == kFormatExtensible && size >= kFmtExtensibleSize) {
-        wav.channelMask = le::readU32(&body[20]);
-        wav.sampleFormat = le::readU16(&body[24]);
-    }
+    const FmtFields fmt = parseFmtBody(body.data(), size);
+    wav.formatTag = fmt.formatTag;
+    wav.channels = fmt.channels;
+    wav.sampleRate = fmt.sampleRate;
+    wav.byteRate = fmt.byteRate;
+    wav.blockAlign = fmt.blockAlign;
+    wav.bitsPerSample = fmt.bitsPerSample;
+    wav.sampleFormat = fmt.sampleFormat;
+    if (fmt.formatTag == kFormatExtensible && size >= kFmtExtensibleSize) wav.channelMask = fmt.channelMask;
     return true;
 }
 
-void readBext(ChunkWalker& walker, std::int64_t bodyOffset, std::uint32_t size, WavFile& wav) {
+void readBext(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t size, WavFile& wav) {
     std::array<unsigned char, kBextMinSize> body{};
-    walker.readBodyPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
+    reader.readPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
     if (size >= kBextMinSize) {
         wav.timeReference = le::readU64(&body[kBextTimeReferenceOffset]);
         wav.hasTimeReference = true;
@@ -108,37 +92,27 @@ bool openWav(const std::filesystem::path& path, WavFile& wav) {
     wav.stream.open(path, std::ios::binary);
     if (!wav.stream.is_open()) return fail("Could not open file");
     std::ifstream& in = wav.stream;
-    ChunkWalker walker(in, fileSizeOf(in));
-
-    std::array<char, 12> riff{};
-    in.read(riff.data(), riff.size());
-    if (in.gcount() != 12 || std::memcmp(riff.data(), "RIFF", 4) != 0 ||
-        std::memcmp(riff.data() + 8, "WAVE", 4) != 0) {
-        return fail("Not a RIFF/WAVE file");
-    }
+    ChunkBodyReader reader(in, streamLength(in));
+    if (!readRiffWaveHeader(in)) return fail("Not a RIFF/WAVE file");
 
     bool fmtSeen = false;
     bool dataSeen = false;
-    for (;;) {
-        std::array<unsigned char, 8> header{};
-        in.read(reinterpret_cast<char*>(header.data()), header.size());
-        if (in.gcount() != 8) break;
-        const char* id = reinterpret_cast<const char*>(header.data());
-        const std::uint32_t size = le::readU32(&header[4]);
-        const std::int64_t bodyOffset = in.tellg();
+    while (const std::optional<ChunkHeader> header = readChunkHeader(in)) {
+        const std::uint32_t size = header->size;
+        const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
 
-        if (std::memcmp(id, "fmt ", 4) == 0) {
-            if (!readFmt(walker, bodyOffset, size, wav)) return fail("Invalid fmt chunk");
+        if (header->is("fmt ")) {
+            if (!readFmt(reader, bodyOffset, size, wav)) return fail("Invalid fmt chunk");
             fmtSeen = true;
-        } else if (std::memcmp(id, "data", 4) == 0) {
-            wav.dataOffset = bodyOffset;
+        } else if (header->is("data")) {
+            wav.dataOffset = static_cast<std::int64_t>(bodyOffset);
             wav.dataSize = size;
             in.seekg(size, std::ios::cur);
             dataSeen = true;
-        } else if (std::memcmp(id, "bext", 4) == 0) {
-            readBext(walker, bodyOffset, size, wav);
-        } else if (isXmlChunk(id)) {
-            walker.readBodyInto(bodyOffset, size, wav.ixmlText);
+        } else if (header->is("bext")) {
+            readBext(reader, bodyOffset, size, wav);
+        } else if (isXmlChunk(*header)) {
+            reader.readWhole(bodyOffset, size, wav.ixmlText);
         } else {
             in.seekg(size, std::ios::cur);
         }

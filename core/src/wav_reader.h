@@ -5,11 +5,9 @@
 #include <fstream>
 #include <string>
 
-namespace tracksieve {
+#include "riff_reading.h"
 
-inline constexpr std::uint16_t kFormatPcm = 1;
-inline constexpr std::uint16_t kFormatFloat = 3;
-inline constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+namespace tracksieve {
 
 /// An open WAV file and what its chunk walk found. Owns the stream; neither copied nor moved.
 struct WavFile {
