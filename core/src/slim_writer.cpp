@@ -114,14 +114,14 @@ void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const Ke
                     std::uint64_t frames, OutputFile& out) {
     std::ifstream in(source, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
-    std::vector<unsigned char> sourceBlock(kBlockFrames * layout.blockAlign + KeptChannelGather::kSlack);
+    std::vector<unsigned char> sourceBlock(kBlockFrames * layout.fmt.blockAlign + KeptChannelGather::kSlack);
     std::vector<unsigned char> outputBlock(kBlockFrames * gather.outputFrameBytes() + KeptChannelGather::kSlack);
 
     std::uint64_t done = 0;
     while (done < frames) {
         const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, kBlockFrames));
-        in.read(reinterpret_cast<char*>(sourceBlock.data()), static_cast<std::streamsize>(wanted * layout.blockAlign));
-        const std::size_t got = static_cast<std::size_t>(in.gcount()) / layout.blockAlign;
+        in.read(reinterpret_cast<char*>(sourceBlock.data()), static_cast<std::streamsize>(wanted * layout.fmt.blockAlign));
+        const std::size_t got = static_cast<std::size_t>(in.gcount()) / layout.fmt.blockAlign;
         // The sizes already written promise every frame: a source that shrank must not leave
         // a file that claims more than it holds.
         if (got == 0) throw std::runtime_error("Could not read source file");
@@ -141,22 +141,22 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     const fs::path resultPath = !outputPath.empty() ? outputPath : overwrite ? source : slimPathFor(source);
 
     SourceLayout layout = walkSourceChunks(source);
-    const std::uint16_t bytesPerSample = layout.bitsPerSample / 8;
+    const std::uint16_t bytesPerSample = layout.fmt.bitsPerSample / 8;
     // The analysis vouched for the format; this guards the copy against a file changed since.
-    if (bytesPerSample == 0 || layout.blockAlign < static_cast<std::size_t>(info.channels) * bytesPerSample) {
+    if (bytesPerSample == 0 || layout.fmt.blockAlign < static_cast<std::size_t>(info.channels) * bytesPerSample) {
         throw std::runtime_error("Invalid format");
     }
 
     const auto keptCount = static_cast<std::uint16_t>(kept.indices.size());
     FmtChunk fmt;
-    fmt.formatTag = layout.formatTag;
+    fmt.formatTag = layout.fmt.formatTag;
     fmt.channels = keptCount;
-    fmt.sampleRate = layout.sampleRate;
+    fmt.sampleRate = layout.fmt.sampleRate;
     fmt.blockAlign = static_cast<std::uint16_t>(keptCount * bytesPerSample);
-    fmt.byteRate = layout.sampleRate * fmt.blockAlign;
-    fmt.bitsPerSample = layout.bitsPerSample;
+    fmt.byteRate = layout.fmt.sampleRate * fmt.blockAlign;
+    fmt.bitsPerSample = layout.fmt.bitsPerSample;
     // Frames come from the bytes really present, so the sizes written match the samples written.
-    const std::uint64_t frames = layout.dataBytesPresent / layout.blockAlign;
+    const std::uint64_t frames = layout.dataBytesPresent / layout.fmt.blockAlign;
     const std::uint64_t dataSize = frames * fmt.blockAlign;
 
     std::vector<OutputChunk> before = rewrittenChunks(layout.beforeAudio, kept);
@@ -181,7 +181,7 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     out.write(riffHeader, sizeof riffHeader);
 
     std::ostringstream fmtBytes;
-    writeFmtChunk(fmtBytes, fmt, layout.sampleFormat);
+    writeFmtChunk(fmtBytes, fmt, layout.fmt.sampleFormat);
     const bool bextFirst = !before.empty() && before.front().chunk.id == "bext";
     if (bextFirst) writeChunk(out, before.front());
     out.write(fmtBytes.view().data(), fmtBytes.view().size());
@@ -191,7 +191,7 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     std::copy_n("data", 4, dataHeader);
     le::writeU32(dataHeader + 4, static_cast<std::uint32_t>(dataSize));
     out.write(dataHeader, sizeof dataHeader);
-    copyKeptFrames(source, layout, KeptChannelGather(kept.indices, bytesPerSample, layout.blockAlign), frames, out);
+    copyKeptFrames(source, layout, KeptChannelGather(kept.indices, bytesPerSample, layout.fmt.blockAlign), frames, out);
     out.writeZeros(dataSize % 2);
 
     for (const OutputChunk& c : after) writeChunk(out, c);

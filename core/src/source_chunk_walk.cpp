@@ -5,7 +5,6 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "riff_reading.h"
 
 namespace tracksieve {
 
@@ -33,12 +32,7 @@ SourceLayout walkSourceChunks(const std::filesystem::path& path) {
             in.read(reinterpret_cast<char*>(body.data()),
                     static_cast<std::streamsize>(std::min<std::uint64_t>(present, body.size())));
             if (size >= kFmtMinSize) {
-                const FmtFields fmt = parseFmtBody(body.data(), size);
-                layout.formatTag = fmt.formatTag;
-                layout.sampleRate = fmt.sampleRate;
-                layout.blockAlign = fmt.blockAlign;
-                layout.bitsPerSample = fmt.bitsPerSample;
-                layout.sampleFormat = fmt.sampleFormat;
+                layout.fmt = parseFmtBody(body.data(), size);
                 fmtSeen = true;
             }
         } else {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "riff_reading.h"
 #include "tracksieve/meta_chunk.h"
 
 namespace tracksieve {
@@ -19,11 +20,7 @@ struct SourceChunk {
 /// 16 bytes and the last `data` chunk win; every other chunk is kept, in order, on the side of
 /// the audio where it was met.
 struct SourceLayout {
-    std::uint16_t formatTag = 0;
-    std::uint32_t sampleRate = 0;
-    std::uint16_t blockAlign = 0;
-    std::uint16_t bitsPerSample = 0;
-    std::uint16_t sampleFormat = 1;
+    FmtFields fmt;
     std::uint64_t dataOffset = 0;
     std::uint32_t declaredDataSize = 0;
     std::uint64_t dataBytesPresent = 0;  // the declared size, or less where the file ends early
