@@ -46,6 +46,9 @@ std::optional<ChunkHeader> readChunkHeader(std::istream& in);
 /// Decodes the first min(`size`, 40) bytes of a `fmt ` body of `size` >= 16 bytes.
 FmtFields parseFmtBody(const unsigned char* body, std::uint32_t size);
 
+/// The XML metadata chunks: all four ids carry iXML-style text.
+inline bool isXmlChunkId(std::string_view id) { return id == "iXML" || id == "IXML" || id == "axml" || id == "AXML"; }
+
 /// How many of a file's `fileSize` bytes lie at or after `offset`.
 inline std::uint64_t bytesLeftFrom(std::uint64_t offset, std::uint64_t fileSize) {
     return offset < fileSize ? fileSize - offset : 0;

@@ -5,11 +5,10 @@
 #include <string_view>
 
 #include "element_search.h"
+#include "riff_reading.h"
 
 namespace tracksieve {
 namespace {
-
-bool isXmlChunkId(std::string_view id) { return id == "iXML" || id == "IXML" || id == "axml" || id == "AXML"; }
 
 // The source channel (zero-based) of a per-channel chunk "ond1".."ond9", or -1.
 int perChannelChunkChannel(std::string_view id) {

@@ -50,10 +50,6 @@ private:
     std::uint64_t fileSize_;
 };
 
-bool isXmlChunk(const ChunkHeader& header) {
-    return header.is("iXML") || header.is("IXML") || header.is("axml") || header.is("AXML");
-}
-
 bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t size, WavFile& wav) {
     if (size < kFmtMinSize || reader.bytesPresent(bodyOffset, size) < size) return false;
     std::array<unsigned char, kFmtExtensibleSize> body{};
@@ -111,7 +107,7 @@ bool openWav(const std::filesystem::path& path, WavFile& wav) {
             dataSeen = true;
         } else if (header->is("bext")) {
             readBext(reader, bodyOffset, size, wav);
-        } else if (isXmlChunk(*header)) {
+        } else if (isXmlChunkId(std::string_view(header->id, 4))) {
             reader.readWhole(bodyOffset, size, wav.ixmlText);
         } else {
             in.seekg(size, std::ios::cur);
