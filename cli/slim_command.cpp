@@ -14,11 +14,13 @@ int runSlim(const SlimRequest& request, std::ostream& out) {
     for (const std::filesystem::path& file : request.files) {
         const std::string name = file.filename().string();
         try {
-            // The counts come from the file as it is before writing, like the desktop report's.
-            const PolyWavInfo before = analyzePolyWav(file, kThreshold);
+            // Only channel counts are needed: a threshold of 0 ends each analysis after its
+            // first block, where the writer's own analysis may have to read the whole file.
+            const int sourceChannels = analyzePolyWav(file, 0.0).channels;
             const std::filesystem::path result = compressPolyWav(file, request.overwrite, kThreshold, request.output);
-            out << name << " \xE2\x86\x92 " << result.filename().string() << " (" << before.emptyCount()
-                << " removed, " << before.activeCount() << " kept)\n";
+            const int keptChannels = analyzePolyWav(result, 0.0).channels;
+            out << name << " \xE2\x86\x92 " << result.filename().string() << " (" << sourceChannels - keptChannels
+                << " removed, " << keptChannels << " kept)\n";
             ++written;
         } catch (const std::exception& e) {
             out << name << ": " << e.what() << '\n';
