@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <tuple>
 
 #include "tracksieve/scan.h"
 #include "wav_builder.h"
@@ -20,13 +21,6 @@ std::string oneActiveChannel(std::uint16_t channels) {
     return WavBuilder().fmt({.channels = channels}).data(testing::pcmFrames(16, frames)).bytes();
 }
 
-struct ProgressCall {
-    int done;
-    int total;
-    fs::path file;
-    bool operator==(const ProgressCall&) const = default;
-};
-
 class BatchScan : public ::testing::Test {
 protected:
     std::vector<PolyWavInfo> scan(int minChannels, double threshold = kThreshold) const {
@@ -40,16 +34,16 @@ TEST_F(BatchScan, ReportsEachFileBeforeAnalysingItInNameOrder) {
     const fs::path a = dir_.write("sub/a.wav", oneActiveChannel(3));
     const fs::path b = dir_.write("b.wav", oneActiveChannel(4));
 
-    std::vector<ProgressCall> calls;
+    std::vector<std::tuple<int, int, fs::path>> calls;
     const std::vector<PolyWavInfo> records =
         scanDirectory(dir_.path(), true, kThreshold, 2, [&](int done, int total, const fs::path& file) {
-            calls.push_back({done, total, file});
+            calls.emplace_back(done, total, file);
             // Turning the file mono now shows its analysis comes after this call: the record,
             // read cleanly with too few channels, is then dropped.
             if (done == 2) testing::writeFile(file, oneActiveChannel(1));
         });
 
-    EXPECT_EQ(calls, (std::vector<ProgressCall>{{1, 3, a}, {2, 3, b}, {3, 3, c}}));
+    EXPECT_EQ(calls, (decltype(calls){{1, 3, a}, {2, 3, b}, {3, 3, c}}));
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].path, a);
     EXPECT_EQ(records[0].channels, 3);
