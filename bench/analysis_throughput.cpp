@@ -3,10 +3,11 @@
 // throughput next to a plain read of the same file with the same block size, from one run with
 // the file warm in the page cache, and how the peak memory grows with the file's length.
 //
-//   analysis_throughput [MIB [FOLDER]]   (file size, default 1024; default folder: temp folder)
+//   analysis_throughput [--mib SIZE] [--dir FOLDER] [--rounds N]
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -20,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace tracksieve::bench;
-
-constexpr int kRounds = 5;
 
 void plainRead(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -49,8 +48,18 @@ long peakRssKiB() {
 }  // namespace
 
 int main(int argc, char** argv) try {
-    const std::uint64_t mebibytes = argc > 1 ? std::stoull(argv[1]) : 1024;
-    const tracksieve::testing::TempDir folder(argc > 2 ? fs::path(argv[2]) : fs::path());
+    std::uint64_t mebibytes = 1024;
+    fs::path parent;
+    int rounds = 5;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (name == "--mib") mebibytes = std::stoull(argv[i + 1]);
+        else if (name == "--dir") parent = argv[i + 1];
+        else if (name == "--rounds") rounds = std::max(1, std::stoi(argv[i + 1]));
+        else throw std::runtime_error("unknown option " + name);
+    }
+    if (argc % 2 == 0) throw std::runtime_error(std::string("missing value after ") + argv[argc - 1]);
+    const tracksieve::testing::TempDir folder(parent);
     const std::uint64_t frames = mebibytes * 1024 * 1024 / kBytesPerFrame;
     const fs::path longFile = folder.path() / "worst-case-long.wav";
     const fs::path shortFile = folder.path() / "worst-case-short.wav";
@@ -69,10 +78,10 @@ int main(int argc, char** argv) try {
 
     plainRead(longFile);  // warms the page cache
     const std::vector<double> seconds =
-        medianSeconds(kRounds, {[&] { plainRead(longFile); }, [&] { analyseWorstCase(longFile); }});
+        medianSeconds(rounds, {[&] { plainRead(longFile); }, [&] { analyseWorstCase(longFile); }});
     std::printf("plain read:     %6.0f MB/s\nanalyzePolyWav: %6.0f MB/s\n", megabytes / seconds[0],
                 megabytes / seconds[1]);
-    std::printf("analysis / plain read throughput (median of %d rounds): %.2f\n", kRounds, seconds[0] / seconds[1]);
+    std::printf("analysis / plain read throughput (median of %d rounds): %.2f\n", rounds, seconds[0] / seconds[1]);
     std::printf("peak RSS growth: %ld KiB analysing the %.0f MB file, then %ld KiB more for the %.0f MB one\n",
                 afterShort - atStart, static_cast<double>(fs::file_size(shortFile)) / 1e6, afterLong - afterShort,
                 megabytes);
