@@ -37,10 +37,9 @@ std::string fmtBody(const Format& format) {
 }
 
 std::string bextBody(std::uint64_t timeReference, std::size_t size) {
-    std::string body(size, '\0');
-    for (int i = 0; i < 8 && 338 + i < static_cast<int>(size); ++i) {
-        body[338 + i] = static_cast<char>((timeReference >> (8 * i)) & 0xFF);
-    }
+    std::string body(338, '\0');  // TimeReference follows the description, originator and date fields
+    appendLe(body, timeReference, 8);
+    body.resize(size, '\0');
     return body;
 }
 
@@ -87,11 +86,6 @@ WavBuilder& WavBuilder::fmt(const Format& format) { return chunk("fmt ", fmtBody
 
 WavBuilder& WavBuilder::data(std::string_view samples) { return chunk("data", samples); }
 
-WavBuilder& WavBuilder::raw(std::string_view bytes) {
-    body_.append(bytes);
-    return *this;
-}
-
 WavBuilder& WavBuilder::signature(std::string_view riff, std::string_view wave) {
     riff_ = riff;
     wave_ = wave;
@@ -106,10 +100,10 @@ std::string WavBuilder::bytes() const {
     return out;
 }
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::filesystem::path& parent) {
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;
-    path_ = std::filesystem::temp_directory_path() /
+    path_ = (parent.empty() ? std::filesystem::temp_directory_path() : parent) /
             ("tracksieve-test-" + std::to_string(entropy()) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(path_);
 }

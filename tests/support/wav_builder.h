@@ -40,8 +40,6 @@ public:
     WavBuilder& chunkDeclaring(std::string_view id, std::string_view body, std::uint32_t declaredSize);
     WavBuilder& fmt(const Format& format);
     WavBuilder& data(std::string_view samples);
-    /// Bytes appended as they are.
-    WavBuilder& raw(std::string_view bytes);
     /// Replaces "RIFF" and "WAVE" in the header.
     WavBuilder& signature(std::string_view riff, std::string_view wave);
 
@@ -54,10 +52,11 @@ private:
     std::string body_;
 };
 
-/// A fresh directory below the system temporary folder, removed with everything in it.
+/// A fresh directory below `parent` (by default the system temporary folder), removed with
+/// everything in it.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::filesystem::path& parent = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

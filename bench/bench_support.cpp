@@ -1,0 +1,69 @@
+#include "bench_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include "little_endian.h"
+#include "wav_builder.h"
+
+namespace tracksieve::bench {
+
+std::string ixmlTrackList() {
+    std::string list = "<TRACK_LIST><TRACK_COUNT>8</TRACK_COUNT>";
+    for (int i = 1; i <= kChannels; ++i) {
+        const std::string n = std::to_string(i);
+        list += "<TRACK><CHANNEL_INDEX>" + n + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + n +
+                "</INTERLEAVE_INDEX><NAME>Mic " + n + "</NAME></TRACK>\n";
+    }
+    return list + "</TRACK_LIST>";
+}
+
+void writeRecording(const std::filesystem::path& path, std::uint64_t frames, int silentChannels) {
+    const std::uint64_t dataBytes = frames * kBytesPerFrame;
+    std::string head = testing::WavBuilder()
+                           .chunk("bext", testing::bextBody(172800000))
+                           .chunk("iXML", "<BWFXML><SPEED><TIMECODE_RATE>25/1</TIMECODE_RATE></SPEED>" + ixmlTrackList() + "</BWFXML>")
+                           .fmt({.channels = kChannels, .bitsPerSample = 24})
+                           .chunkDeclaring("data", "", static_cast<std::uint32_t>(dataBytes))
+                           .bytes();
+    le::writeU32(reinterpret_cast<unsigned char*>(head.data() + 4), static_cast<std::uint32_t>(head.size() - 8 + dataBytes));
+
+    // A tenth of a block of noise, repeated: enough to keep every channel busy.
+    constexpr std::size_t noiseFrames = kBlockFrames / 10;
+    std::minstd_rand random(2026);
+    std::uniform_int_distribution<std::int32_t> level(-838860, 838860);
+    std::vector<std::vector<std::int32_t>> noise(noiseFrames, std::vector<std::int32_t>(kChannels, 0));
+    for (auto& frame : noise) std::generate(frame.begin(), frame.end() - silentChannels, [&] { return level(random); });
+    const std::string samples = testing::pcmFrames(24, noise);
+
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(head.data(), static_cast<std::streamsize>(head.size()));
+    for (std::uint64_t written = 0; written < frames; written += noiseFrames) {
+        const std::uint64_t count = std::min<std::uint64_t>(noiseFrames, frames - written);
+        out.write(samples.data(), static_cast<std::streamsize>(count * kBytesPerFrame));
+    }
+    if (!out.flush()) throw std::runtime_error("could not write " + path.string());
+}
+
+double secondsOf(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::vector<double> medianSeconds(int rounds, const std::vector<std::function<void()>>& works) {
+    std::vector<std::vector<double>> seconds(works.size());
+    for (int round = 0; round < rounds; ++round)
+        for (std::size_t i = 0; i < works.size(); ++i) seconds[i].push_back(secondsOf(works[i]));
+    std::vector<double> medians;
+    for (std::vector<double>& times : seconds) {
+        std::sort(times.begin(), times.end());
+        medians.push_back(times[times.size() / 2]);
+    }
+    return medians;
+}
+
+}  // namespace tracksieve::bench

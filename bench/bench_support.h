@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What the benchmarks share: recordings as a field recorder writes them, and timing.
+namespace tracksieve::bench {
+
+inline constexpr std::uint16_t kChannels = 8;
+inline constexpr std::size_t kBytesPerFrame = kChannels * 3;
+inline constexpr std::size_t kBlockFrames = 48000;  // the analysis reads blocks of this many frames
+
+/// An iXML TRACK_LIST naming the kChannels tracks "Mic 1" to "Mic 8".
+std::string ixmlTrackList();
+
+/// Writes a 48 kHz recording of kChannels 24-bit channels with a bext and an iXML chunk before
+/// the audio: noise around -20 dBFS on every channel but the last `silentChannels`, which hold
+/// digital silence. Streams the samples, so a file of any length needs little memory.
+void writeRecording(const std::filesystem::path& path, std::uint64_t frames, int silentChannels);
+
+double secondsOf(const std::function<void()>& work);
+
+/// Runs every piece of work `rounds` times, interleaved so that a busy moment on the shared
+/// machine hits all of them alike, and returns each one's median time in seconds.
+std::vector<double> medianSeconds(int rounds, const std::vector<std::function<void()>>& works);
+
+}  // namespace tracksieve::bench
