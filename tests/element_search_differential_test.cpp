@@ -29,6 +29,7 @@ struct Pattern {
     Kind kind;
     const char* tag;
     const char* source;
+    std::regex regex{source, std::regex::ECMAScript | std::regex::icase};
 };
 
 const Pattern kPatterns[] = {
@@ -43,8 +44,6 @@ const Pattern kPatterns[] = {
     {Kind::Number, "INTERLEAVE_INDEX", R"(<INTERLEAVE_INDEX>\s*(\d+)\s*</INTERLEAVE_INDEX>)"},
     {Kind::Text, "NAME", R"(<NAME>([\s\S]*?)</NAME>)"},
 };
-
-std::regex compiled(const char* source) { return std::regex(source, std::regex::ECMAScript | std::regex::icase); }
 
 // What a search found, as "position+length" texts ("-" for a capture that took no part): the
 // whole match and its captures; for elements, every successive match instead.
@@ -85,9 +84,9 @@ Outcome searchOutcome(const Pattern& pattern, std::string_view text) {
     return {};
 }
 
-Outcome regexOutcome(const Pattern& pattern, const std::regex& regex, const std::string& text) {
+Outcome regexOutcome(const Pattern& pattern, const std::string& text) {
     Outcome outcome;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), regex); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern.regex); it != std::sregex_iterator(); ++it) {
         const std::smatch& match = *it;
         for (std::size_t i = 0; i < match.size(); ++i) {
             const auto position = static_cast<std::size_t>(match.position(i));
@@ -100,26 +99,27 @@ Outcome regexOutcome(const Pattern& pattern, const std::regex& regex, const std:
 
 // Runs every pattern on `text` both ways; counts per pattern the inputs it matched.
 void expectRegexMeaning(const std::string& text, std::vector<int>& matched, int& severalTracks) {
-    static const std::vector<std::regex> regexes = [] {
-        std::vector<std::regex> all;
-        for (const Pattern& pattern : kPatterns) all.push_back(compiled(pattern.source));
-        return all;
-    }();
     for (std::size_t p = 0; p < std::size(kPatterns); ++p) {
-        const Outcome expected = regexOutcome(kPatterns[p], regexes[p], text);
+        const Outcome expected = regexOutcome(kPatterns[p], text);
         EXPECT_EQ(searchOutcome(kPatterns[p], text), expected) << kPatterns[p].source << "\non " << PrintToString(text);
         if (!expected.empty()) ++matched[p];
         if (kPatterns[p].tag == "TRACK"s && expected.size() > 1) ++severalTracks;
     }
 }
 
-// Builds inputs from the pieces the patterns care about, in every letter case, whole and broken.
+// Builds inputs from the pieces the patterns care about, in every letter case, whole and broken;
+// one in eight is random bytes with a few of those pieces among them.
 class InputGenerator {
 public:
     explicit InputGenerator(std::uint32_t seed) : random_(seed) {}
 
     std::string next() {
         std::string text;
+        if (pick(8) == 0) {
+            for (const std::size_t length = pick(600); text.size() < length;)
+                text += pick(5) == 0 ? fragment() : std::string(1, static_cast<char>(random_()));
+            return text;
+        }
         for (std::size_t i = 0, pieces = pick(12) + 1; i < pieces && text.size() < 300; ++i)
             text += pick(3) == 0 ? fragment() : element(0);
         for (std::size_t mutations = pick(2) * pick(4); mutations > 0 && !text.empty(); --mutations) {
@@ -137,59 +137,48 @@ public:
 private:
     std::size_t pick(std::size_t n) { return random_() % n; }
 
-    std::string cased(std::string text) {
-        const std::size_t mode = pick(4);
+    // Expands '~' to optional whitespace and '#' to digits, then sets the letter case.
+    std::string expand(std::string_view pattern) {
+        std::string text;
+        for (char c : pattern) {
+            if (c == '~') {
+                for (std::size_t n = pick(3) == 0 ? pick(3) : 0; n > 0; --n) text += " \t\n\v\f\r"[pick(6)];
+            } else if (c == '#') {
+                for (std::size_t n = pick(3) + 1; n > 0; --n) text += static_cast<char>('0' + pick(10));
+            } else {
+                text += c;
+            }
+        }
+        const std::size_t mode = pick(4);  // all lower, mixed, or as written
         for (char& c : text)
             if (mode == 0 || (mode == 1 && pick(2))) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return text;
     }
 
-    std::string spaces() {
-        std::string text;
-        for (std::size_t n = pick(3) == 0 ? pick(3) : 0; n > 0; --n) text += " \t\n\v\f\r"[pick(6)];
-        return text;
-    }
-
-    std::string digits() {
-        std::string text;
-        for (std::size_t n = pick(3) + 1; n > 0; --n) text += static_cast<char>('0' + pick(10));
-        return text;
-    }
-
-    // An element whose content is mostly what its pattern expects, sometimes nested, sometimes unclosed.
+    // An element whose content is mostly what the number patterns expect, sometimes nested or unclosed.
     std::string element(int depth) {
         static const char* const kTags[] = {
             "TIMECODE_RATE", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI", "TRACK_LIST",
             "TRACK", "CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME", "TRACK_COUNT", "BWFXML"};
+        static const char* const kContents[] = {"~#~", "~#~", "~#~", "~#~/~#~", "~#~/~#~", "~Boom #~", "#/#", "#/", "#.#", ""};
         const std::string name = kTags[pick(std::size(kTags))];
         std::string text = "<";
-        text.append(cased(name)).append(pick(6) == 0 ? " id=\"" + digits() + "\">" : ">");
+        text.append(expand(name)).append(expand(pick(6) == 0 ? " id=\"#\">" : ">"));
         if (depth < 2 && pick(3) == 0) {
             for (std::size_t inner = pick(3) + 1; inner > 0; --inner) text += element(depth + 1);
         } else {
-            const bool numeric = name != "TRACK_LIST" && name != "TRACK" && name != "NAME" && name != "BWFXML";
-            switch (pick(numeric ? 8 : 5)) {
-                case 0: text += spaces() + "Boom " + digits() + spaces(); break;
-                case 1: text += digits() + (pick(2) ? "/" : ".") + (pick(2) ? digits() : ""); break;
-                case 2: break;
-                case 3: case 4: text += spaces() + digits() + spaces() + "/" + spaces() + digits() + spaces(); break;
-                default: text += spaces() + digits() + spaces(); break;
-            }
+            text += expand(kContents[pick(std::size(kContents))]);
         }
-        if (pick(8) != 0) text += "</" + cased(name) + ">";
+        if (pick(8) != 0) text.append("</").append(expand(name)).append(">");
         return text;
     }
 
     std::string fragment() {
         static const std::string kFragments[] = {
-            "<", ">", "/", "</", "<TRACK", "<TRACK_", "<TRACKS>", "TRACK>", "</TRACK", "<NAME", "<TRACK_LIST",
-            "</TRACK_LIST", "<track_list\t", "<TRACK ", "<TRACK\n", "<TRACK9>", "_", "=", "\"", "a", "Z", "x",
-            "\xc3\xa9", "\xff", "\0"s, "&amp;", "<![CDATA[", "]]>"};
-        switch (pick(4)) {
-            case 0: return spaces() + " ";
-            case 1: return digits();
-            default: return cased(kFragments[pick(std::size(kFragments))]);
-        }
+            "~ ", "~ ", "#", "#", "<", ">", "/", "</", "<TRACK", "<TRACK_", "<TRACKS>", "TRACK>", "</TRACK", "<NAME",
+            "<TRACK_LIST", "</TRACK_LIST", "<track_list\t", "<TRACK ", "<TRACK\n", "<TRACK9>", "_", "=", "\"", "a",
+            "Z", "x", "\xc3\xa9", "\xff", "\0"s, "&amp;", "<![CDATA[", "]]>"};
+        return expand(kFragments[pick(std::size(kFragments))]);
     }
 
     std::mt19937 random_;
@@ -224,15 +213,6 @@ TEST(ElementSearchDifferential, EveryPatternFindsWhatStdRegexFinds) {
     EXPECT_GT(severalTracks, kInputs / 20);
 }
 
-TEST(ElementSearch, AHugeUnclosedBodyIsSearchedWithoutTrouble) {
-    std::string text = "<BWFXML><TRACK_LIST><TRACK><NAME>" + std::string(4 << 20, 'a');
-    EXPECT_FALSE(findElement(text, "TRACK_LIST"));
-    EXPECT_FALSE(findElement(text, "TRACK"));
-    EXPECT_FALSE(findTextElement(text, "NAME"));
-    text += "</TRACK_LIST>";
-    EXPECT_EQ(findElement(text, "TRACK_LIST").value_or("").size(), text.size() - 8);
-}
-
 // The rewrite as the same steps would run it on std::regex: literal replacement of every list,
 // else of every closing BWFXML tag.
 std::string regexRewrite(std::string text, const std::vector<std::string>& names) {
@@ -242,7 +222,8 @@ std::string regexRewrite(std::string text, const std::vector<std::string>& names
     // A replacement text that std::regex_replace inserts literally.
     auto literal = [](const std::string& replacement) { return std::regex_replace(replacement, std::regex("\\$"), "$$$$"); };
     const std::string list = buildTrackListInner(names);
-    const std::regex trackList = compiled(R"(<TRACK_LIST\b[\s\S]*?</TRACK_LIST>)"), closing = compiled("</BWFXML>");
+    const std::regex& trackList = kPatterns[3].regex;  // TRACK_LIST
+    const std::regex closing("</BWFXML>", std::regex::icase);
     if (std::regex_search(text, trackList)) {
         text = std::regex_replace(text, trackList, literal(list));
     } else if (std::regex_search(text, closing)) {
@@ -266,23 +247,17 @@ TEST(ElementSearchDifferential, TrackListRewriteEqualsTheRegexReplacement) {
     }
 }
 
-TEST(ElementSearchFuzz, RandomBytesNeverTripTheSearchOrTheMetadataReading) {
-    std::mt19937 random(99);
-    static const std::string kSeeds[] = {"<TRACK_LIST", "<TRACK", "</TRACK>", "<NAME>", "</NAME>", "<CHANNEL_INDEX>",
-                                         "<TIMECODE_RATE>", "</TIMECODE_RATE>", "</BWFXML>", "9", "/"};
-    for (int n = 0; n < 2000; ++n) {
-        std::string text;
-        for (const std::size_t length = random() % 600; text.size() < length;)
-            text += random() % 5 == 0 ? kSeeds[random() % std::size(kSeeds)] : std::string(1, static_cast<char>(random()));
+// Checked under the sanitizers: the readers built on the search take any text in their stride.
+TEST(ElementSearchFuzz, MetadataReadingTakesAnyText) {
+    InputGenerator inputs(99);
+    for (int n = 0; n < kInputs; ++n) {
+        const std::string text = inputs.next();
         std::vector<std::string> names{"Track 1", "Track 2", "Track 3"};
         readIxmlTrackNames(text, names);
         WavFile wav;
         wav.ixmlText = text;
         readIxmlTimecode(wav);
         formatTimecode(wav.timeReference, 48000, wav.timecodeRate);
-        std::vector<MetaChunk> chunks{{"iXML", text}};
-        rewriteMetaChunks(chunks, names, {0, -1, 1});
-        EXPECT_GE(chunks.front().body.size(), text.size());
     }
 }
 
