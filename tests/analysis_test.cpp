@@ -65,7 +65,8 @@ TEST_F(Analysis, FullScaleValuesOfEachDepth) {
     const std::tuple<std::uint16_t, std::int32_t, double> depths[] = {
         {16, 32767, 32767.0 / 32768}, {24, 8388607, 8388607.0 / 8388608}, {32, 2147483647, 1.0}};
     for (const auto& [bits, max, maxPeak] : depths) {
-        const PolyWavInfo info = analyze(WavBuilder().fmt({.bitsPerSample = bits}).data(pcmFrames(bits, {{-max - 1, max}})).bytes());
+        const auto samples = pcmFrames(bits, {{-max - 1, max}});
+        const PolyWavInfo info = analyze(WavBuilder().fmt({.bitsPerSample = bits}).data(samples).bytes());
         EXPECT_EQ(info.tracks[0].peak, 1.0) << bits;
         EXPECT_EQ(info.tracks[1].peak, maxPeak) << bits;
     }
@@ -137,7 +138,8 @@ TEST_F(Analysis, OnlyTheSamplesOfWholeFramesAreDecoded) {
     std::vector<std::vector<std::int32_t>> frames(9, {0, 0});
     frames[8] = {0, 64};
     const std::string partialFrame("\xFF\x7F\xFF", 3);
-    PolyWavInfo info = analyze(WavBuilder().fmt({}).chunkDeclaring("data", pcmFrames(16, frames) + partialFrame, 40).bytes());
+    const std::string samples = pcmFrames(16, frames) + partialFrame;
+    PolyWavInfo info = analyze(WavBuilder().fmt({}).chunkDeclaring("data", samples, 40).bytes());
     ASSERT_EQ(info.error, "");
     EXPECT_EQ(info.tracks[0].peak, 0.0);
     EXPECT_EQ(info.tracks[1].peak, 64.0 / 32768);
@@ -157,7 +159,8 @@ TEST_F(Analysis, FailuresComeBackAsARecordWithoutTracks) {
         {"not a wav file at all", "Not a RIFF/WAVE file"},
         {WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 16}).data(samples).bytes(), "Unsupported bit depth"},
         {WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 24}).data(samples).bytes(), "Unsupported bit depth"},
-        {WavBuilder().fmt({.channels = 4, .bitsPerSample = 24, .blockAlign = 6}).data(samples).bytes(), "Invalid format"},
+        {WavBuilder().fmt({.channels = 4, .bitsPerSample = 24, .blockAlign = 6}).data(samples).bytes(),
+         "Invalid format"},
     };
     for (const auto& [bytes, error] : cases) {
         const PolyWavInfo info = analyze(bytes);

@@ -160,7 +160,8 @@ private:
         static const char* const kTags[] = {
             "TIMECODE_RATE", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI", "TRACK_LIST",
             "TRACK", "CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME", "TRACK_COUNT", "BWFXML"};
-        static const char* const kContents[] = {"~#~", "~#~", "~#~", "~#~/~#~", "~#~/~#~", "~Boom #~", "#/#", "#/", "#.#", ""};
+        static const char* const kContents[] = {"~#~", "~#~", "~#~", "~#~/~#~", "~#~/~#~",
+                                                "~Boom #~", "#/#", "#/", "#.#", ""};
         const std::string name = kTags[pick(std::size(kTags))];
         std::string text = "<";
         text.append(expand(name)).append(expand(pick(6) == 0 ? " id=\"#\">" : ">"));
@@ -220,7 +221,7 @@ std::string regexRewrite(std::string text, const std::vector<std::string>& names
     text.erase(text.find_last_not_of('\0') + 1);
     if (text.empty()) return buildTrackListIxml(names);
     // A replacement text that std::regex_replace inserts literally.
-    auto literal = [](const std::string& replacement) { return std::regex_replace(replacement, std::regex("\\$"), "$$$$"); };
+    auto literal = [](const std::string& text) { return std::regex_replace(text, std::regex("\\$"), "$$$$"); };
     const std::string list = buildTrackListInner(names);
     const std::regex& trackList = kPatterns[3].regex;  // TRACK_LIST
     const std::regex closing("</BWFXML>", std::regex::icase);

@@ -10,7 +10,8 @@ namespace {
 
 const std::string kDash = "  \xE2\x80\x94  ";
 
-PolyWavInfo record(const std::string& path, int active, int empty, double seconds = 0.0, const std::string& timecode = "") {
+PolyWavInfo record(const std::string& path, int active, int empty, double seconds = 0.0,
+                   const std::string& timecode = "") {
     PolyWavInfo info;
     info.path = path;
     info.channels = active + empty;
@@ -50,7 +51,7 @@ TEST(PolyWavInfo, SummaryLines) {
         {record("a.wav", 2, 0, 90.0), "a.wav" + kDash + stereo + "90.0s"},
         {record("a.wav", 2, 0, 1e7), "a.wav" + kDash + stereo + "10000000.0s"},
         {record("a.wav", 2, 0, 0.04), "a.wav" + kDash + stereo + "0.0s"},
-        {record("/rec/Sc\xC3\xA8ne 1 \xE6\x97\xA5.wav", 2, 0), "Sc\xC3\xA8ne 1 \xE6\x97\xA5.wav" + kDash + stereo + "0.0s"},
+        {record("/rec/Sc\xC3\xA8ne \xE6\x97\xA5.wav", 2, 0), "Sc\xC3\xA8ne \xE6\x97\xA5.wav" + kDash + stereo + "0.0s"},
     };
     for (const auto& [info, line] : cases) EXPECT_EQ(info.summary(), line);
 }
