@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "wav_builder.h"
 
@@ -11,20 +12,16 @@ namespace tracksieve {
 namespace {
 
 using testing::constantFrames;
-using testing::Format;
 using testing::pcmFrames;
-using testing::TempDir;
 using testing::WavBuilder;
-
-constexpr double kThreshold = 0.001;
 
 class Analysis : public ::testing::Test {
 protected:
-    PolyWavInfo analyze(const std::string& bytes, double threshold = kThreshold) {
+    PolyWavInfo analyze(const std::string& bytes, double threshold = 0.001) {
         return analyzePolyWav(dir_.write("take.wav", bytes), threshold);
     }
 
-    TempDir dir_;
+    testing::TempDir dir_;
 };
 
 // One frame per row; each row holds one sample per channel.
@@ -54,30 +51,25 @@ TEST_F(Analysis, FillsFormatFieldsAndDefaultNames) {
     EXPECT_EQ(info.tracks[1].peak, 0.0);
 }
 
-TEST_F(Analysis, PeakEqualToTheThresholdIsNotEmpty) {
-    const PolyWavInfo info = analyze(wav16({{16384, 16383}}), 0.5);
+TEST_F(Analysis, EmptyMeansAPeakBelowTheThreshold) {
+    PolyWavInfo info = analyze(wav16({{16384, 16383}}), 0.5);
     EXPECT_FALSE(info.tracks[0].empty);
     EXPECT_TRUE(info.tracks[1].empty);
-}
-
-TEST_F(Analysis, SixtyDecibelThresholdOnSixteenBits) {
-    const PolyWavInfo info = analyze(wav16({{32, 33}, {-32, -33}}));
+    info = analyze(wav16({{32, 33}, {-32, -33}}));  // -60 dB on 16 bits
     EXPECT_TRUE(info.tracks[0].empty);
     EXPECT_FALSE(info.tracks[1].empty);
 }
 
 TEST_F(Analysis, FullScaleValuesOfEachDepth) {
-    EXPECT_EQ(analyze(wav16({{-32768, 32767}})).tracks[0].peak, 1.0);
-    EXPECT_EQ(analyze(wav16({{-32768, 32767}})).tracks[1].peak, 32767.0 / 32768);
-
-    const auto b24 = WavBuilder().fmt({.bitsPerSample = 24}).data(pcmFrames(24, {{-8388608, 8388607}})).bytes();
-    EXPECT_EQ(analyze(b24).tracks[0].peak, 1.0);
-    EXPECT_EQ(analyze(b24).tracks[1].peak, 8388607.0 / 8388608);
-
-    const auto b32 = WavBuilder().fmt({.bitsPerSample = 32})
-                         .data(pcmFrames(32, {{std::numeric_limits<std::int32_t>::min(), 2147483647}})).bytes();
-    EXPECT_EQ(analyze(b32).tracks[0].peak, 1.0);
-    EXPECT_EQ(analyze(b32).tracks[1].peak, 1.0);  // rounded to single precision first
+    // 32-bit samples are rounded to single precision first, so the largest one reads as 1.0.
+    const std::tuple<std::uint16_t, std::int32_t, double> depths[] = {
+        {16, 32767, 32767.0 / 32768}, {24, 8388607, 8388607.0 / 8388608}, {32, 2147483647, 1.0}};
+    for (const auto& [bits, max, maxPeak] : depths) {
+        const auto samples = pcmFrames(bits, {{-max - 1, max}});
+        const PolyWavInfo info = analyze(WavBuilder().fmt({.bitsPerSample = bits}).data(samples).bytes());
+        EXPECT_EQ(info.tracks[0].peak, 1.0) << bits;
+        EXPECT_EQ(info.tracks[1].peak, maxPeak) << bits;
+    }
 }
 
 TEST_F(Analysis, FloatSamplesAreNotClampedAndNanNeverRaisesAPeak) {
@@ -124,84 +116,59 @@ TEST_F(Analysis, ThresholdOfZeroOrNanMarksNothingEmpty) {
     }
 }
 
-TEST_F(Analysis, DataShorterThanOneFrame) {
-    const PolyWavInfo info = analyze(WavBuilder().fmt({}).data("\x10\x10").bytes());
-    ASSERT_EQ(info.error, "");
-    EXPECT_EQ(info.durationSeconds, 0.0);
-    for (const TrackInfo& t : info.tracks) {
-        EXPECT_EQ(t.peak, 0.0);
-        EXPECT_EQ(t.rms, 0.0);
-        EXPECT_TRUE(t.empty);
-    }
-}
-
-TEST_F(Analysis, DurationFollowsTheDeclaredSize) {
-    const auto bytes = WavBuilder().fmt({.channels = 8, .bitsPerSample = 24})
-                           .chunkDeclaring("data", constantFrames(24, 8, 10, 0x100000), 11'520'000).bytes();
-    const PolyWavInfo info = analyze(bytes);
-    ASSERT_EQ(info.error, "");
+TEST_F(Analysis, DurationFollowsTheDeclaredSizeAndTheSampleRate) {
+    PolyWavInfo info = analyze(WavBuilder().fmt({.channels = 8, .bitsPerSample = 24})
+                                   .chunkDeclaring("data", constantFrames(24, 8, 10, 0x100000), 11'520'000).bytes());
     EXPECT_DOUBLE_EQ(info.durationSeconds, 10.0);
     EXPECT_EQ(info.tracks[7].peak, 0.125);
+
+    info = analyze(WavBuilder().fmt({.sampleRate = 0}).data(constantFrames(16, 2, 4, 200)).bytes());
+    EXPECT_EQ(info.durationSeconds, 0.0);
+    EXPECT_FALSE(info.tracks[0].empty);
+
+    info = analyze(WavBuilder().fmt({}).data("\x10\x10").bytes());  // shorter than one frame
+    ASSERT_EQ(info.error, "");
+    EXPECT_EQ(info.durationSeconds, 0.0);
+    for (const TrackInfo& t : info.tracks) EXPECT_TRUE(t.peak == 0.0 && t.rms == 0.0 && t.empty) << t.index;
 }
 
-TEST_F(Analysis, TruncatedDataScansTheWholeFramesThatArePresent) {
+// Neither a partial frame at a truncated end nor the padding of a frame is decoded: both hold
+// full-scale garbage here.
+TEST_F(Analysis, OnlyTheSamplesOfWholeFramesAreDecoded) {
     std::vector<std::vector<std::int32_t>> frames(9, {0, 0});
     frames[8] = {0, 64};
-    const std::string partialFrame("\xFF\x7F\xFF", 3);  // never decoded
-    const auto bytes = WavBuilder().fmt({}).chunkDeclaring("data", pcmFrames(16, frames) + partialFrame, 40).bytes();
-    const PolyWavInfo info = analyze(bytes);
+    const std::string partialFrame("\xFF\x7F\xFF", 3);
+    const std::string samples = pcmFrames(16, frames) + partialFrame;
+    PolyWavInfo info = analyze(WavBuilder().fmt({}).chunkDeclaring("data", samples, 40).bytes());
     ASSERT_EQ(info.error, "");
     EXPECT_EQ(info.tracks[0].peak, 0.0);
     EXPECT_EQ(info.tracks[1].peak, 64.0 / 32768);
     EXPECT_DOUBLE_EQ(info.tracks[1].rms, std::sqrt((64.0 / 32768) * (64.0 / 32768) / 9));
-}
 
-TEST_F(Analysis, SampleRateZeroGivesZeroDuration) {
-    const PolyWavInfo info = analyze(WavBuilder().fmt({.sampleRate = 0}).data(constantFrames(16, 2, 4, 200)).bytes());
-    ASSERT_EQ(info.error, "");
-    EXPECT_EQ(info.durationSeconds, 0.0);
-    EXPECT_FALSE(info.tracks[0].empty);
-}
-
-TEST_F(Analysis, FramePaddingIsNeverDecoded) {
-    // Two 16-bit channels in an 8-byte frame; the padding holds full-scale garbage.
-    const std::string frame("\x00\x01\x00\x00\xFF\x7F\xFF\x7F", 8);
-    const PolyWavInfo info = analyze(WavBuilder().fmt({.blockAlign = 8}).data(frame + frame).bytes());
+    const std::string paddedFrame("\x00\x01\x00\x00\xFF\x7F\xFF\x7F", 8);  // two 16-bit channels in 8 bytes
+    info = analyze(WavBuilder().fmt({.blockAlign = 8}).data(paddedFrame + paddedFrame).bytes());
     ASSERT_EQ(info.error, "");
     EXPECT_EQ(info.tracks[0].peak, 256.0 / 32768);
     EXPECT_EQ(info.tracks[1].peak, 0.0);
 }
 
-TEST_F(Analysis, FailedOpenComesBackAsARecord) {
-    const PolyWavInfo info = analyze("not a wav file at all");
-    EXPECT_EQ(info.error, "Not a RIFF/WAVE file");
-    EXPECT_EQ(info.path, dir_.path() / "take.wav");
-    EXPECT_EQ(info.channels, 0);
-    EXPECT_TRUE(info.tracks.empty());
-}
-
-TEST_F(Analysis, FloatOfSixteenOrTwentyFourBitsIsRejected) {
-    for (std::uint16_t bits : {16, 24}) {
-        const auto bytes = WavBuilder().fmt({.formatTag = 3, .bitsPerSample = bits}).data(std::string(12, '\x7F')).bytes();
+// Float of 16 or 24 bits, and a frame smaller than its samples, fail like a file that does not open.
+TEST_F(Analysis, FailuresComeBackAsARecordWithoutTracks) {
+    const std::string samples(60, '\x7F');
+    const std::pair<std::string, const char*> cases[] = {
+        {"not a wav file at all", "Not a RIFF/WAVE file"},
+        {WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 16}).data(samples).bytes(), "Unsupported bit depth"},
+        {WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 24}).data(samples).bytes(), "Unsupported bit depth"},
+        {WavBuilder().fmt({.channels = 4, .bitsPerSample = 24, .blockAlign = 6}).data(samples).bytes(),
+         "Invalid format"},
+    };
+    for (const auto& [bytes, error] : cases) {
         const PolyWavInfo info = analyze(bytes);
-        EXPECT_EQ(info.error, "Unsupported bit depth") << bits;
-        EXPECT_EQ(info.channels, 0);
-        EXPECT_TRUE(info.tracks.empty());
+        EXPECT_EQ(info.error, error);
+        EXPECT_EQ(info.path, dir_.path() / "take.wav");
+        EXPECT_EQ(info.channels, 0) << error;
+        EXPECT_TRUE(info.tracks.empty()) << error;
     }
-}
-
-TEST_F(Analysis, FrameSmallerThanItsSamplesIsInvalid) {
-    const PolyWavInfo info = analyze(WavBuilder().fmt({.channels = 4, .bitsPerSample = 24, .blockAlign = 6})
-                                         .data(std::string(60, '\x7F')).bytes());
-    EXPECT_EQ(info.error, "Invalid format");
-    EXPECT_TRUE(info.tracks.empty());
-}
-
-TEST_F(Analysis, ThirtyTwoBitIntegerIsSupported) {
-    const auto bytes = WavBuilder().fmt({.channels = 2, .bitsPerSample = 32}).data(pcmFrames(32, {{1 << 24, 0}})).bytes();
-    const PolyWavInfo info = analyze(bytes);
-    ASSERT_EQ(info.error, "");
-    EXPECT_EQ(info.tracks[0].peak, 1.0 / 128);
 }
 
 }  // namespace

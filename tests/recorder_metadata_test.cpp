@@ -11,12 +11,7 @@
 namespace tracksieve {
 namespace {
 
-using testing::bextBody;
-using testing::constantFrames;
-using testing::TempDir;
-using testing::WavBuilder;
-
-constexpr std::uint64_t kOneHourAt48k = 3600ull * 48000;
+using Names = std::vector<std::string>;
 
 std::string ixmlDocument(const std::string& inner) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n" + inner + "\n</BWFXML>\n";
@@ -28,66 +23,47 @@ std::string namedTrack(const std::string& channelIndex, const std::string& name)
     return track("<CHANNEL_INDEX>" + channelIndex + "</CHANNEL_INDEX><NAME>" + name + "</NAME>");
 }
 
-std::vector<std::string> namesFrom(const std::string& ixml, std::size_t channels) {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < channels; ++i) names.push_back("Track " + std::to_string(i + 1));
-    readIxmlTrackNames(ixml, names);
-    return names;
+std::string element(const std::string& tag, const std::string& text) {
+    return "<" + tag + ">" + text + "</" + tag + ">";
 }
-
-using Names = std::vector<std::string>;
-
-// ---- Timecode through whole files ----
+std::string low(const std::string& text) { return element("TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", text); }
+std::string high(const std::string& text) { return element("TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI", text); }
+std::string rate(const std::string& text) { return element("TIMECODE_RATE", text); }
 
 class RecorderMetadataFile : public ::testing::Test {
 protected:
     PolyWavInfo analyze(std::optional<std::uint64_t> bextTimeReference, const std::string& ixml,
-                        std::uint32_t sampleRate = 48000, std::uint16_t channels = 2) {
-        WavBuilder wav;
-        if (bextTimeReference) wav.chunk("bext", bextBody(*bextTimeReference, 346));
+                        std::uint32_t sampleRate = 48000) {
+        testing::WavBuilder wav;
+        if (bextTimeReference) wav.chunk("bext", testing::bextBody(*bextTimeReference, 346));
         if (!ixml.empty()) wav.chunk("iXML", ixml);
-        wav.fmt({.channels = channels, .sampleRate = sampleRate}).data(constantFrames(16, channels, 10, 1000));
+        wav.fmt({.sampleRate = sampleRate}).data(testing::constantFrames(16, 2, 10, 1000));
         return analyzePolyWav(dir_.write("take.wav", wav.bytes()), 0.001);
     }
 
-    TempDir dir_;
+    testing::TempDir dir_;
 };
 
-TEST_F(RecorderMetadataFile, BextTimeReferenceAloneGivesTimecodeAtTheDefaultRate) {
-    EXPECT_EQ(analyze(172800000, "").timecode, "01:00:00:00");
-    EXPECT_EQ(analyze(kOneHourAt48k + 24000, "").timecode, "01:00:00:12");
-}
-
-TEST_F(RecorderMetadataFile, IxmlRateAndTimeStampWinOverBext) {
-    const std::string ixml = ixmlDocument(
-        "<SPEED><TIMECODE_RATE>30000/1001</TIMECODE_RATE>"
-        "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>0</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>"
-        "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>172824000</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO></SPEED>");
-    EXPECT_EQ(analyze(172800000, ixml).timecode, "01:00:00:15");
-    EXPECT_EQ(analyze(std::nullopt, ixml).timecode, "01:00:00:15");
-}
-
-TEST_F(RecorderMetadataFile, NoTimeReferenceOrNoSampleRateLeavesTimecodeEmpty) {
-    EXPECT_EQ(analyze(std::nullopt, ixmlDocument("<TIMECODE_RATE>25</TIMECODE_RATE>")).timecode, "");
-    EXPECT_EQ(analyze(172800000, "", 0).timecode, "");
-}
-
-TEST_F(RecorderMetadataFile, TrackNamesComeFromTheTrackList) {
-    const std::string ixml = ixmlDocument("<TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>" + namedTrack("2", "Lav") +
-                                          namedTrack("1", "Boom") + "</TRACK_LIST>");
-    const PolyWavInfo info = analyze(std::nullopt, ixml + std::string(500, '\0'), 48000, 3);
-    ASSERT_EQ(info.error, "");
-    ASSERT_EQ(info.tracks.size(), 3u);
-    EXPECT_EQ(info.tracks[0].name, "Boom");
-    EXPECT_EQ(info.tracks[1].name, "Lav");
-    EXPECT_EQ(info.tracks[2].name, "Track 3");
+TEST_F(RecorderMetadataFile, TimecodeComesFromBextOrIxml) {
+    const std::string ntsc = ixmlDocument("<SPEED>" + rate("30000/1001") + high("0") + low("172824000") + "</SPEED>");
+    struct Case {
+        std::optional<std::uint64_t> bext;
+        std::string ixml;
+        std::uint32_t sampleRate;
+        const char* timecode;
+    };
+    const Case cases[] = {{172800000, "", 48000, "01:00:00:00"}, {3600ull * 48000 + 24000, "", 48000, "01:00:00:12"},
+                          {172800000, ntsc, 48000, "01:00:00:15"},  {std::nullopt, ntsc, 48000, "01:00:00:15"},
+                          {std::nullopt, ixmlDocument(rate("25")), 48000, ""}, {172800000, "", 0, ""}};
+    for (const Case& c : cases)
+        EXPECT_EQ(analyze(c.bext, c.ixml, c.sampleRate).timecode, c.timecode) << c.ixml << " at " << c.sampleRate;
 }
 
 TEST_F(RecorderMetadataFile, HugeAndPathologicalIxmlBodiesAreReadWithoutTrouble) {
     std::string tracks;
-    for (int i = 0; tracks.size() < 50000; ++i) tracks += namedTrack(std::to_string(i % 2 + 1), "Name " + std::to_string(i));
-    const std::string bigList = "<TRACK_LIST>" + tracks + "</TRACK_LIST>";
-    std::string padded = ixmlDocument(bigList + "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>48000</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>");
+    for (int i = 0; tracks.size() < 50000; ++i)
+        tracks += namedTrack(std::to_string(i % 2 + 1), "Name " + std::to_string(i));
+    std::string padded = ixmlDocument("<TRACK_LIST>" + tracks + "</TRACK_LIST>" + low("48000"));
     padded.append((1u << 20) - padded.size(), ' ');
     PolyWavInfo info = analyze(std::nullopt, padded);
     EXPECT_EQ(info.timecode, "00:00:01:00");
@@ -105,148 +81,96 @@ TEST_F(RecorderMetadataFile, HugeAndPathologicalIxmlBodiesAreReadWithoutTrouble)
     EXPECT_EQ(analyze(std::nullopt, manyTracks).tracks[1].name, "Track 2");
 }
 
-// ---- Step A: timecode elements ----
-
-struct TimecodeFields {
-    double rate;
-    std::uint64_t timeReference;
-    bool hasTimeReference;
-};
-
-TimecodeFields readTimecode(const std::string& ixml, std::optional<std::uint64_t> bextTimeReference = std::nullopt) {
-    WavFile wav;
-    wav.ixmlText = ixml;
-    if (bextTimeReference) {
-        wav.timeReference = *bextTimeReference;
-        wav.hasTimeReference = true;
+// A number too large for its type ends the reading, keeping what was set before it.
+TEST(RecorderMetadata, TimecodeElementsSetRateAndTimeStamp) {
+    struct Case {
+        std::string ixml;
+        std::optional<std::uint64_t> bext;
+        double rate;
+        std::optional<std::uint64_t> timeReference;
+    };
+    const Case cases[] = {
+        {rate("30000/1001"), {}, 30000.0 / 1001, {}},
+        {"<timecode_rate> 25 </timecode_rate>", {}, 25.0, {}},
+        {rate("24000 / 1001"), {}, 24000.0 / 1001, {}},
+        {rate("23.976"), {}, 24.0, {}},
+        {rate("0/1"), {}, 24.0, {}},
+        {rate("25/0"), {}, 24.0, {}},
+        {low("5") + high("1"), 777, 24.0, (1ull << 32) | 5},
+        {high("1"), 777, 24.0, 777},
+        {rate("25") + low("18446744073709551616"), 777, 25.0, 777},
+        {low("5") + high("99999999999999999999"), {}, 24.0, {}},
+        {rate(std::string(400, '9')) + low("5"), {}, 24.0, {}},
+    };
+    for (const Case& c : cases) {
+        WavFile wav;
+        wav.ixmlText = c.ixml;
+        wav.hasTimeReference = c.bext.has_value();
+        wav.timeReference = c.bext.value_or(0);
+        readIxmlTimecode(wav);
+        EXPECT_EQ(wav.timecodeRate, c.rate) << c.ixml;
+        EXPECT_EQ(wav.hasTimeReference, c.timeReference.has_value()) << c.ixml;
+        EXPECT_EQ(wav.timeReference, c.timeReference.value_or(0)) << c.ixml;
     }
-    readIxmlTimecode(wav);
-    return {wav.timecodeRate, wav.timeReference, wav.hasTimeReference};
 }
 
-TEST(RecorderMetadata, RateIsAWholeNumberOrAFraction) {
-    struct Case { std::string element; double rate; };
-    for (const Case& c : {Case{"<TIMECODE_RATE>30000/1001</TIMECODE_RATE>", 30000.0 / 1001},
-                          Case{"<timecode_rate> 25 </timecode_rate>", 25.0},
-                          Case{"<TIMECODE_RATE>24000 / 1001</TIMECODE_RATE>", 24000.0 / 1001},
-                          Case{"<TIMECODE_RATE>23.976</TIMECODE_RATE>", 24.0},
-                          Case{"<TIMECODE_RATE>0/1</TIMECODE_RATE>", 24.0},
-                          Case{"<TIMECODE_RATE>25/0</TIMECODE_RATE>", 24.0}}) {
-        const TimecodeFields read = readTimecode(c.element);
-        EXPECT_EQ(read.rate, c.rate) << c.element;
-        EXPECT_FALSE(read.hasTimeReference);
-    }
+TEST(RecorderMetadata, TimecodeText) {
+    struct Case { std::uint64_t timeReference; std::int32_t sampleRate; double rate; const char* text; };
+    const Case cases[] = {
+        {48000 * 10 - 1, 48000, 25, "00:00:09:24"},  // frames never reach the rate
+        {72000, 48000, 25, "00:00:01:13"},           // 12.5 frames round half up
+        {71999, 48000, 25, "00:00:01:12"},
+        {47999, 48000, 30000.0 / 1001, "00:00:00:29"},
+        {47999, 48000, 0.25, "00:00:00:00"},
+        {(25 * 3600 + 61) * 48000ull + 12000, 48000, 25, "25:01:01:06"},
+        {(100 * 3600 + 5) * 48000ull, 48000, 25, "00:00:05:00"},  // hours wrap at 100
+        {48000, 0, 25, ""},
+        {48000, -48000, 25, ""},
+        {48000, 48000, 0, ""},
+        {48000, 48000, std::nan(""), ""},
+        // Absurd values saturate the frame number instead of overflowing the text.
+        {std::numeric_limits<std::uint64_t>::max(), 1, 25, "31:00:15:00"},
+        {3, 2, 1e300, "00:00:01:18446744073709551615"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(formatTimecode(c.timeReference, c.sampleRate, c.rate), c.text) << c.timeReference << " at " << c.rate;
 }
 
-TEST(RecorderMetadata, TimeStampJoinsHighAndLowHalves) {
-    TimecodeFields read = readTimecode(
-        "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>5</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>"
-        "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>1</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>", 777);
-    EXPECT_TRUE(read.hasTimeReference);
-    EXPECT_EQ(read.timeReference, (1ull << 32) | 5);
-
-    read = readTimecode("<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>1</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>", 777);
-    EXPECT_EQ(read.timeReference, 777u);
-}
-
-TEST(RecorderMetadata, NumberTooLargeEndsTimecodeReadingKeepingWhatWasSet) {
-    const std::string hugeLow = "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>18446744073709551616</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>";
-    TimecodeFields read = readTimecode("<TIMECODE_RATE>25</TIMECODE_RATE>" + hugeLow, 777);
-    EXPECT_EQ(read.rate, 25.0);
-    EXPECT_EQ(read.timeReference, 777u);
-
-    read = readTimecode("<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>5</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>"
-                        "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>99999999999999999999</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>");
-    EXPECT_FALSE(read.hasTimeReference);
-
-    read = readTimecode("<TIMECODE_RATE>" + std::string(400, '9') + "</TIMECODE_RATE>"
-                        "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>5</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>");
-    EXPECT_EQ(read.rate, 24.0);
-    EXPECT_FALSE(read.hasTimeReference);
-}
-
-// ---- Step B: timecode text ----
-
-TEST(RecorderMetadata, TimecodeRoundsFramesHalfUpAndNeverReachesTheRate) {
-    EXPECT_EQ(formatTimecode(48000 * 10 - 1, 48000, 25), "00:00:09:24");
-    EXPECT_EQ(formatTimecode(72000, 48000, 25), "00:00:01:13");  // 12.5 frames
-    EXPECT_EQ(formatTimecode(71999, 48000, 25), "00:00:01:12");
-    EXPECT_EQ(formatTimecode(47999, 48000, 30000.0 / 1001), "00:00:00:29");
-    EXPECT_EQ(formatTimecode(47999, 48000, 0.25), "00:00:00:00");
-}
-
-TEST(RecorderMetadata, TimecodeHoursWrapAtOneHundred) {
-    EXPECT_EQ(formatTimecode((25 * 3600 + 61) * 48000ull + 12000, 48000, 25), "25:01:01:06");
-    EXPECT_EQ(formatTimecode((100 * 3600 + 5) * 48000ull, 48000, 25), "00:00:05:00");
-}
-
-TEST(RecorderMetadata, TimecodeNeedsUsableRates) {
-    EXPECT_EQ(formatTimecode(48000, 0, 25), "");
-    EXPECT_EQ(formatTimecode(48000, -48000, 25), "");
-    EXPECT_EQ(formatTimecode(48000, 48000, 0), "");
-    EXPECT_EQ(formatTimecode(48000, 48000, std::nan("")), "");
-}
-
-// Absurd rates saturate the frame number instead of overflowing it.
-TEST(RecorderMetadata, ExtremeValuesFitTheTimecodeText) {
-    EXPECT_EQ(formatTimecode(std::numeric_limits<std::uint64_t>::max(), 1, 25), "31:00:15:00");
-    EXPECT_EQ(formatTimecode(3, 2, 1e300), "00:00:01:18446744073709551615");
-}
-
-// ---- Step C: track names ----
-
-TEST(RecorderMetadata, ChannelIndexPlacesNames) {
-    EXPECT_EQ(namesFrom("<TRACK_LIST>" + namedTrack("3", "C") + namedTrack("1", "A") + namedTrack("2", "B") +
-                            "</TRACK_LIST>", 3),
-              (Names{"A", "B", "C"}));
-}
-
-TEST(RecorderMetadata, OutOfRangeIndexFallsBackToPosition) {
-    EXPECT_EQ(namesFrom(namedTrack("3", "C") + namedTrack("0", "Zero") + namedTrack("4", "Four"), 3),
-              (Names{"Track 1", "Zero", "Four"}));
+TEST(RecorderMetadata, TrackNames) {
     const std::string both = "<CHANNEL_INDEX>5</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>X</NAME>";
-    EXPECT_EQ(namesFrom(track(both), 4), (Names{"X", "Track 2", "Track 3", "Track 4"}));
-    const std::string interleaveOnly = "<INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Y</NAME>";
-    EXPECT_EQ(namesFrom(track(interleaveOnly), 2), (Names{"Track 1", "Y"}));
-}
-
-TEST(RecorderMetadata, NamesAreTrimmedOfExactlyFourBlanks) {
-    EXPECT_EQ(namesFrom(track("<NAME>  Boom 1\r\n</NAME>") + track("<NAME> \t </NAME>") + track("<NAME>\vLav\f</NAME>"), 3),
-              (Names{"Boom 1", "Track 2", "\vLav\f"}));
-}
-
-TEST(RecorderMetadata, NamesAreTakenVerbatimFromTagsInAnyCase) {
-    EXPECT_EQ(namesFrom("<track_list><track><name>Boom &amp; Lav</name></track><Track><Name><![CDATA[x]]></NAME></Track></track_list>", 2),
-              (Names{"Boom &amp; Lav", "<![CDATA[x]]>"}));
-}
-
-TEST(RecorderMetadata, TrackListLimitsTheSearchWhenPresent) {
-    const std::string outside = namedTrack("1", "Outside");
-    EXPECT_EQ(namesFrom(outside + "<TRACK_LIST>" + namedTrack("2", "Inside") + "</TRACK_LIST>", 2),
-              (Names{"Track 1", "Inside"}));
-    EXPECT_EQ(namesFrom("<SCENE>" + outside + "</SCENE>" + namedTrack("2", "Also"), 2), (Names{"Outside", "Also"}));
-}
-
-TEST(RecorderMetadata, LaterTrackForTheSameSlotWins) {
-    EXPECT_EQ(namesFrom(namedTrack("1", "First") + namedTrack("1", "Second") + namedTrack("1", " "), 1),
-              (Names{"Second"}));
-}
-
-TEST(RecorderMetadata, AtMostChannelsPlusNineTracksAreExamined) {
-    std::string tracks;
-    for (int i = 1; i <= 20; ++i) tracks += track("<NAME>N" + std::to_string(i) + "</NAME>");
-    EXPECT_EQ(namesFrom(tracks, 2), (Names{"N1", "N2"}));
-    tracks.clear();
-    for (int i = 1; i <= 10; ++i) tracks += track("");
-    EXPECT_EQ(namesFrom(tracks + namedTrack("1", "Eleventh") + namedTrack("2", "Twelfth"), 2),
-              (Names{"Eleventh", "Track 2"}));
-}
-
-TEST(RecorderMetadata, IndexTooLargeEndsNameReading) {
-    EXPECT_EQ(namesFrom(namedTrack("2", "B") + namedTrack("99999999999", "X") + namedTrack("1", "A"), 3),
-              (Names{"Track 1", "B", "Track 3"}));
-    EXPECT_EQ(namesFrom(namedTrack("2147483647", "Max") + namedTrack("2147483648", "X") + namedTrack("1", "A"), 2),
-              (Names{"Max", "Track 2"}));
+    std::string twenty, tenEmpty;
+    for (int i = 1; i <= 20; ++i) twenty += track("<NAME>N" + std::to_string(i) + "</NAME>");
+    for (int i = 1; i <= 10; ++i) tenEmpty += track("");
+    struct Case { std::string ixml; Names names; };
+    const Case cases[] = {
+        {"<TRACK_LIST>" + namedTrack("3", "C") + namedTrack("1", "A") + namedTrack("2", "B") + "</TRACK_LIST>",
+         {"A", "B", "C"}},
+        // Out of range indexes fall back to the position; INTERLEAVE_INDEX counts only without CHANNEL_INDEX.
+        {namedTrack("3", "C") + namedTrack("0", "Zero") + namedTrack("4", "Four"), {"Track 1", "Zero", "Four"}},
+        {track(both), {"X", "Track 2", "Track 3", "Track 4"}},
+        {track("<INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Y</NAME>"), {"Track 1", "Y"}},
+        // Trimmed of exactly space, tab, CR and LF; taken verbatim from tags in any case.
+        {track("<NAME>  Boom 1\r\n</NAME>") + track("<NAME> \t </NAME>") + track("<NAME>\vLav\f</NAME>"),
+         {"Boom 1", "Track 2", "\vLav\f"}},
+        {"<track_list><track><name>Boom &amp; Lav</name></track><Track><Name><![CDATA[x]]></NAME></Track></track_list>",
+         {"Boom &amp; Lav", "<![CDATA[x]]>"}},
+        // A track list limits the search; without one the whole text counts.
+        {namedTrack("1", "Out") + "<TRACK_LIST>" + namedTrack("2", "Inside") + "</TRACK_LIST>", {"Track 1", "Inside"}},
+        {"<SCENE>" + namedTrack("1", "Outside") + "</SCENE>" + namedTrack("2", "Also"), {"Outside", "Also"}},
+        {namedTrack("1", "First") + namedTrack("1", "Second") + namedTrack("1", " "), {"Second"}},
+        // At most channels + 9 tracks are examined.
+        {twenty, {"N1", "N2"}},
+        {tenEmpty + namedTrack("1", "Eleventh") + namedTrack("2", "Twelfth"), {"Eleventh", "Track 2"}},
+        // An index too large for 32 bits ends the reading.
+        {namedTrack("2", "B") + namedTrack("99999999999", "X") + namedTrack("1", "A"), {"Track 1", "B", "Track 3"}},
+        {namedTrack("2147483647", "Max") + namedTrack("2147483648", "X") + namedTrack("1", "A"), {"Max", "Track 2"}},
+    };
+    for (const Case& c : cases) {
+        Names names;
+        for (std::size_t i = 0; i < c.names.size(); ++i) names.push_back("Track " + std::to_string(i + 1));
+        readIxmlTrackNames(c.ixml, names);
+        EXPECT_EQ(names, c.names) << c.ixml;
+    }
 }
 
 }  // namespace
