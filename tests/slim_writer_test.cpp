@@ -132,16 +132,11 @@ std::vector<LayoutCase> layoutCases() {
                                            "\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 40)},
                       {"iXML", buildTrackListIxml({"Track 1", "Track 3", "Track 4", "Track 6"})},
                       {"data", channelBytes(six, 18, 3, {0, 2, 3, 5})}}});
-    // Integer samples that a trip through floats would change.
-    const std::vector<std::int32_t> full16 = {32767, -32768, 16385, 24576, -1};
-    const std::vector<std::int32_t> full32 = {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min(),
-                                              123456789, -123456789, 1};
+    // Integer samples that a trip through floats would change: full scale at every depth, 16385
+    // and 24576 at 16 bits, 123456789 at 32.
     for (int bits : {16, 24, 32}) {
         Frames frames;
-        for (std::size_t f = 0; f < full16.size(); ++f) {
-            const std::int32_t loud = bits == 16 ? full16[f] : bits == 24 ? full16[f] * 256 + 255 : full32[f];
-            frames.push_back({0, loud, 0, ~loud});
-        }
+        for (std::int32_t v : {INT32_MAX, INT32_MIN, 0x40010000, 0x60000000, 123456789}) frames.push_back({0, v >> (32 - bits), 0, ~v >> (32 - bits)});
         const auto depth = static_cast<std::uint16_t>(bits);
         const std::string samples = pcmFrames(bits, frames);
         cases.push_back({std::to_string(bits) + "-bit samples", WavBuilder().fmt({.channels = 4, .bitsPerSample = depth}).data(samples).bytes(),
