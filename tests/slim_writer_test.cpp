@@ -149,11 +149,12 @@ std::vector<LayoutCase> layoutCases() {
                      audioOnly,
                      {{"fmt ", fmtBody({.channels = 3, .bitsPerSample = 32, .extensible = true, .subFormat = 3})},
                       {"data", channelBytes(floats, 20, 4, {0, 2, 4})}}});
-    cases.push_back({"float samples of an extensible source, two kept",
-                     WavBuilder().fmt({.channels = 3, .bitsPerSample = 32, .extensible = true, .subFormat = 3})
+    cases.push_back({"float samples at 96 kHz of an extensible source, two kept",
+                     WavBuilder().fmt({.channels = 3, .sampleRate = 96000, .bitsPerSample = 32, .extensible = true, .subFormat = 3})
                          .data(testing::floatFrames({{0.5f, -0.0f, -3.0f}})).bytes(),
                      audioOnly,
-                     {{"fmt ", fmtBody({.formatTag = 3, .channels = 2, .bitsPerSample = 32})}, {"data", testing::floatFrames({{0.5f, -3.0f}})}}});
+                     {{"fmt ", fmtBody({.formatTag = 3, .channels = 2, .sampleRate = 96000, .bitsPerSample = 32})},
+                      {"data", testing::floatFrames({{0.5f, -3.0f}})}}});
     const std::string padded = pcmFrames(16, {{1000, 0, 2000, 3000, 0}}) + "PAD!" + pcmFrames(16, {{-1000, 0, -2000, -3000, 0}}) + "PAD!";
     cases.push_back({"frames with 4 bytes of padding", WavBuilder().fmt({.channels = 5, .blockAlign = 14}).data(padded).bytes(), audioOnly,
                      {{"fmt ", fmtBody({.channels = 3, .extensible = true})}, {"data", channelBytes(padded, 14, 2, {0, 2, 3})}}});
