@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
-#include <cmath>
+#include <csignal>
+#include <functional>
 #include <limits>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "little_endian.h"
 #include "tracksieve/track_list_rewrite.h"
 #include "wav_builder.h"
 
@@ -16,65 +20,45 @@ namespace tracksieve {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::bextBody;
-using testing::floatFrames;
+using ::testing::ElementsAre;
+using ::testing::ThrowsMessage;
+using testing::fmtBody;
 using testing::Format;
 using testing::parseChunks;
 using testing::pcmFrames;
 using testing::readFile;
 using testing::RiffChunk;
-using testing::TempDir;
 using testing::WavBuilder;
 
 constexpr double kThreshold = 0.001;
-constexpr std::int32_t kMax24 = 8388607;
-constexpr std::int32_t kMin24 = -8388608;
-
+const fs::path kData = TRACKSIEVE_TEST_DATA;
 using Frames = std::vector<std::vector<std::int32_t>>;
 
-// Keeps the columns of `frames` listed in `columns`.
-Frames columnsOf(const Frames& frames, const std::vector<std::size_t>& columns) {
-    Frames out;
-    for (const auto& frame : frames) {
-        std::vector<std::int32_t> row;
-        for (std::size_t c : columns) row.push_back(frame[c]);
-        out.push_back(row);
+std::string bodyOf(const std::vector<RiffChunk>& chunks, const std::string& id) {
+    for (const RiffChunk& chunk : chunks) {
+        if (chunk.id == id) return chunk.body;
     }
-    return out;
+    return "(no " + id + " chunk)";
 }
 
-std::vector<std::string> ids(const std::vector<RiffChunk>& chunks) {
-    std::vector<std::string> out;
-    for (const auto& c : chunks) out.push_back(c.id);
-    return out;
-}
-
-const RiffChunk& chunkNamed(const std::vector<RiffChunk>& chunks, const std::string& id) {
-    const auto it = std::find_if(chunks.begin(), chunks.end(), [&](const RiffChunk& c) { return c.id == id; });
-    if (it == chunks.end()) throw std::logic_error("no chunk " + id);
-    return *it;
-}
-
-std::uint32_t riffSizeField(const std::string& file) {
-    std::uint32_t size = 0;
-    for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(static_cast<unsigned char>(file[4 + i])) << (8 * i);
-    return size;
-}
-
-std::string messageOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::runtime_error& e) {
-        return e.what();
+// Runs `call` in a child process whose files may not grow beyond 32 KiB, so that the disk seems
+// to fill up halfway through the output. True when the call reports the write failure.
+bool failsToWriteOnAFullDisk(const std::function<void()>& call) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{32 * 1024, 32 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            call();
+        } catch (const std::runtime_error& e) {
+            _exit(std::string(e.what()) == "Could not write output file" ? 0 : 1);
+        }
+        _exit(1);
     }
-    return "(no exception)";
-}
-
-// Channel c of frame f: full-scale and odd values on loud channels, a whisper on quiet ones.
-Frames sixChannelFrames() {
-    return {{kMax24, 3, 1, -7, 2, 8388606},
-            {kMin24, -2, -1, 12345, 0, -8388607},
-            {4194304, 0, 65536, -65536, -3, 1}};
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 class SlimWriter : public ::testing::Test {
@@ -88,203 +72,176 @@ protected:
         return names;
     }
 
-    TempDir dir_;
+    testing::TempDir dir_;
 };
 
 TEST_F(SlimWriter, RefusesWithoutWritingAnyFile) {
-    const Frames frames = {{100, 0}, {-100, 0}};
-    struct Case {
-        std::string bytes;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
+    const std::string samples = pcmFrames(16, {{100, 0}, {-100, 0}});
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {WavBuilder().fmt({}).data(pcmFrames(16, {{1000, 1000}})).bytes(), "No empty tracks to remove"},
-        {WavBuilder().fmt({}).data(pcmFrames(16, {{1, -1}})).bytes(),
-         "All tracks are empty \xE2\x80\x94 nothing to keep"},
+        {WavBuilder().fmt({}).data(pcmFrames(16, {{1, -1}})).bytes(), "All tracks are empty \xE2\x80\x94 nothing to keep"},
         {WavBuilder().fmt({.bitsPerSample = 8}).data("\x80\x01").bytes(), "Unsupported bit depth"},
-        {WavBuilder().chunk("fmt ", testing::fmtBody({}).substr(0, 14)).data(pcmFrames(16, frames)).bytes(),
-         "Invalid fmt chunk"},
-        {WavBuilder().fmt({.blockAlign = 2}).data(pcmFrames(16, frames)).bytes(), "Invalid format"},
+        {WavBuilder().chunk("fmt ", fmtBody({}).substr(0, 14)).data(samples).bytes(), "Invalid fmt chunk"},
+        {WavBuilder().fmt({.blockAlign = 2}).data(samples).bytes(), "Invalid format"},
         // A metadata chunk that claims nearly 4 GiB would make the result too large for RIFF.
-        {WavBuilder().fmt({}).data(pcmFrames(16, frames)).chunkDeclaring("JUNK", "abc", 0xFFFFFFF0u).bytes(),
+        {WavBuilder().fmt({}).data(samples).chunkDeclaring("JUNK", "abc", 0xFFFFFFF0u).bytes(),
          "The slim file would exceed the 4 GiB size limit of a WAV file"},
     };
-    for (const Case& c : cases) {
-        const fs::path source = write("take.wav", c.bytes);
-        EXPECT_EQ(messageOf([&] { compressPolyWav(source, false, kThreshold); }), c.message);
-        EXPECT_EQ(messageOf([&] { compressPolyWav(source, true, kThreshold); }), c.message);
-        EXPECT_THAT(filesInDir(), ::testing::ElementsAre("take.wav")) << c.message;
-        EXPECT_EQ(readFile(source), c.bytes);
+    for (const auto& [bytes, message] : cases) {
+        const fs::path source = write("take.wav", bytes);
+        EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold); }, ThrowsMessage<std::runtime_error>(message));
+        EXPECT_THAT([&] { compressPolyWav(source, true, kThreshold); }, ThrowsMessage<std::runtime_error>(message));
+        EXPECT_THAT(filesInDir(), ElementsAre("take.wav")) << message;
+        EXPECT_EQ(readFile(source), bytes);
     }
-    EXPECT_EQ(messageOf([&] { compressPolyWav(dir_.path() / "absent.wav", false, kThreshold); }),
-              "Could not open file");
+    EXPECT_THAT([&] { compressPolyWav(dir_.path() / "absent.wav", false, kThreshold); },
+                ThrowsMessage<std::runtime_error>("Could not open file"));
 }
 
-TEST_F(SlimWriter, SixChannelsLosingTwoBecomeFourExtensibleChannelsWithSamplesUnchanged) {
-    const Frames frames = sixChannelFrames();
-    const fs::path source =
-        write("take.wav", WavBuilder().fmt({.channels = 6, .bitsPerSample = 24}).data(pcmFrames(24, frames)).bytes());
+// Each source is slimmed with `threshold`; the result must hold exactly the chunks `ids`, the
+// listed chunks must hold exactly the listed bodies, and every size must match the bytes written.
+struct LayoutCase {
+    std::string label;
+    std::string source;
+    std::vector<std::string> ids;
+    std::vector<std::pair<std::string, std::string>> bodies;
+    double threshold = kThreshold;
+};
 
-    const fs::path result = compressPolyWav(source, false, kThreshold);
-    EXPECT_EQ(result, dir_.path() / "take_SLIM.wav");
-    const std::string file = readFile(result);
-    const auto chunks = parseChunks(file);
-    ASSERT_THAT(ids(chunks), ::testing::ElementsAre("fmt ", "iXML", "data"));
-    const std::string expectedFmt(
-        "\xFE\xFF\x04\x00\x80\xBB\x00\x00\x00\xCA\x08\x00\x0C\x00\x18\x00"
-        "\x16\x00\x18\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71",
-        40);
-    EXPECT_EQ(chunks[0].body, expectedFmt);
-    EXPECT_EQ(chunks[1].body, buildTrackListIxml({"Track 1", "Track 3", "Track 4", "Track 6"}));
-    EXPECT_EQ(chunks[2].body, pcmFrames(24, columnsOf(frames, {0, 2, 3, 5})));
-    EXPECT_EQ(riffSizeField(file), file.size() - 8);
+// The samples of `channels`, `width` bytes each, from interleaved frames of `stride` bytes.
+std::string channelBytes(std::string_view samples, std::size_t stride, std::size_t width, const std::vector<std::size_t>& channels) {
+    std::string out;
+    for (std::size_t frame = 0; frame + stride <= samples.size(); frame += stride) {
+        for (std::size_t c : channels) out.append(samples.substr(frame + c * width, width));
+    }
+    return out;
 }
 
-TEST_F(SlimWriter, TwoKeptChannelsOfAnExtensibleSourceGetThePlainForm) {
-    const Frames frames = sixChannelFrames();
-    const Format format{.channels = 6, .bitsPerSample = 24, .extensible = true, .channelMask = 0x3F};
-    const fs::path source = write("take.wav", WavBuilder().fmt(format).data(pcmFrames(24, frames)).bytes());
-
-    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, 0.5)));
-    const RiffChunk& fmt = chunkNamed(chunks, "fmt ");
-    EXPECT_EQ(fmt.body, testing::fmtBody({.channels = 2, .bitsPerSample = 24}));
-    EXPECT_EQ(chunkNamed(chunks, "data").body, pcmFrames(24, columnsOf(frames, {0, 5})));
+std::string nulFilled(std::string text, std::size_t size) {
+    text.resize(std::max(text.size(), size), '\0');
+    return text;
 }
 
-TEST_F(SlimWriter, IntegerSamplesOfEveryDepthAreCopiedBitForBit) {
-    const std::vector<std::int32_t> loud16 = {32767, -32768, 16385, 24576, -1};
-    const std::vector<std::int32_t> loud32 = {std::numeric_limits<std::int32_t>::max(),
-                                              std::numeric_limits<std::int32_t>::min(), 123456789, -123456789, 1};
+std::vector<LayoutCase> layoutCases() {
+    const std::vector<std::string> audioOnly = {"fmt ", "iXML", "data"};
+    std::vector<LayoutCase> cases;
+    // Full-scale and odd values on loud channels, a whisper on quiet ones.
+    const std::string six = pcmFrames(24, {{8388607, 3, 1, -7, 2, 8388606}, {-8388608, -2, -1, 12345, 0, -8388607}, {4194304, 0, 65536, -65536, -3, 1}});
+    cases.push_back({"six 24-bit channels losing two", WavBuilder().fmt({.channels = 6, .bitsPerSample = 24}).data(six).bytes(), audioOnly,
+                     {{"fmt ", std::string("\xFE\xFF\x04\x00\x80\xBB\x00\x00\x00\xCA\x08\x00\x0C\x00\x18\x00\x16\x00\x18\x00"
+                                           "\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 40)},
+                      {"iXML", buildTrackListIxml({"Track 1", "Track 3", "Track 4", "Track 6"})},
+                      {"data", channelBytes(six, 18, 3, {0, 2, 3, 5})}}});
+    // Integer samples that a trip through floats would change: full scale at every depth, 16385
+    // and 24576 at 16 bits, 123456789 at 32.
     for (int bits : {16, 24, 32}) {
         Frames frames;
-        for (std::size_t f = 0; f < loud16.size(); ++f) {
-            const std::int32_t loud = bits == 16 ? loud16[f] : bits == 24 ? loud16[f] * 256 + 255 : loud32[f];
-            frames.push_back({0, loud, 0, ~loud});
-        }
-        const fs::path source = write(
-            "take.wav",
-            WavBuilder().fmt({.channels = 4, .bitsPerSample = static_cast<std::uint16_t>(bits)}).data(pcmFrames(bits, frames)).bytes());
-        const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
-        EXPECT_EQ(chunkNamed(chunks, "data").body, pcmFrames(bits, columnsOf(frames, {1, 3}))) << bits << " bits";
+        for (std::int32_t v : {INT32_MAX, INT32_MIN, 0x40010000, 0x60000000, 123456789}) frames.push_back({0, v >> (32 - bits), 0, ~v >> (32 - bits)});
+        const auto depth = static_cast<std::uint16_t>(bits);
+        const std::string samples = pcmFrames(bits, frames);
+        cases.push_back({std::to_string(bits) + "-bit samples", WavBuilder().fmt({.channels = 4, .bitsPerSample = depth}).data(samples).bytes(),
+                         audioOnly,
+                         {{"fmt ", fmtBody({.channels = 2, .bitsPerSample = depth})}, {"data", channelBytes(samples, bits / 2, bits / 8, {1, 3})}}});
     }
-}
-
-TEST_F(SlimWriter, FloatSamplesAreCopiedUnchangedWithFloatSubFormat) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const std::vector<std::vector<float>> frames = {{0.5f, 0.0f, 1.5f, -0.0f, -2.0f},
-                                                    {-1.0f, 0.0f, nan, 0.0f, 1e-30f},
-                                                    {0.25f, 0.0f, 0.75f, 0.0f, -0.125f}};
-    const Format format{.formatTag = 3, .channels = 5, .bitsPerSample = 32};
-    const fs::path source = write("take.wav", WavBuilder().fmt(format).data(floatFrames(frames)).bytes());
+    const std::string floats = testing::floatFrames({{0.5f, 0.0f, 1.5f, -0.0f, -2.0f}, {-1.0f, 0.0f, nan, 0.0f, 1e-30f}});
+    cases.push_back({"float samples, three kept", WavBuilder().fmt({.formatTag = 3, .channels = 5, .bitsPerSample = 32}).data(floats).bytes(),
+                     audioOnly,
+                     {{"fmt ", fmtBody({.channels = 3, .bitsPerSample = 32, .extensible = true, .subFormat = 3})},
+                      {"data", channelBytes(floats, 20, 4, {0, 2, 4})}}});
+    cases.push_back({"float samples at 96 kHz of an extensible source, two kept",
+                     WavBuilder().fmt({.channels = 3, .sampleRate = 96000, .bitsPerSample = 32, .extensible = true, .subFormat = 3})
+                         .data(testing::floatFrames({{0.5f, -0.0f, -3.0f}})).bytes(),
+                     audioOnly,
+                     {{"fmt ", fmtBody({.formatTag = 3, .channels = 2, .sampleRate = 96000, .bitsPerSample = 32})},
+                      {"data", testing::floatFrames({{0.5f, -3.0f}})}}});
+    const std::string padded = pcmFrames(16, {{1000, 0, 2000, 3000, 0}}) + "PAD!" + pcmFrames(16, {{-1000, 0, -2000, -3000, 0}}) + "PAD!";
+    cases.push_back({"frames with 4 bytes of padding", WavBuilder().fmt({.channels = 5, .blockAlign = 14}).data(padded).bytes(), audioOnly,
+                     {{"fmt ", fmtBody({.channels = 3, .extensible = true})}, {"data", channelBytes(padded, 14, 2, {0, 2, 3})}}});
 
-    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
-    const RiffChunk& fmt = chunkNamed(chunks, "fmt ");
-    ASSERT_EQ(fmt.size, 40u);
-    EXPECT_EQ(fmt.body.substr(0, 4), std::string("\xFE\xFF\x03\x00", 4));
-    EXPECT_EQ(fmt.body.substr(24, 2), std::string("\x03\x00", 2));
-    std::vector<std::vector<float>> kept;
-    for (const auto& frame : frames) kept.push_back({frame[0], frame[2], frame[4]});
-    EXPECT_EQ(chunkNamed(chunks, "data").body, floatFrames(kept));
-}
-
-TEST_F(SlimWriter, FramePaddingAndNonNeighbouringChannelsAreHandled) {
-    const Frames frames = {{1000, 0, 2000, 3000, 0}, {-1000, 0, -2000, -3000, 0}};
-    std::string samples;
-    for (const auto& frame : frames) samples += pcmFrames(16, {frame}) + "PAD!";  // 4 bytes of frame padding
-    const Format format{.channels = 5, .bitsPerSample = 16, .blockAlign = 14};
-    const fs::path source = write("take.wav", WavBuilder().fmt(format).data(samples).bytes());
-
-    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
-    EXPECT_EQ(chunkNamed(chunks, "fmt ").body.substr(12, 2), std::string("\x06\x00", 2));
-    EXPECT_EQ(chunkNamed(chunks, "data").body, pcmFrames(16, columnsOf(frames, {0, 2, 3})));
-}
-
-TEST_F(SlimWriter, OddDataSizeGetsAPadByteThatOnlyTheRiffSizeCounts) {
-    const Frames frames = {{100000, 0, 100000, 100000}, {1, 0, 2, 3}, {4, 0, 5, 6}};
-    const fs::path source =
-        write("take.wav", WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).data(pcmFrames(24, frames)).bytes());
-
-    const std::string file = readFile(compressPolyWav(source, false, kThreshold));
-    const auto chunks = parseChunks(file);
-    ASSERT_EQ(chunks.back().id, "data");
-    EXPECT_EQ(chunks.back().size, 27u);
-    EXPECT_EQ(file.back(), '\0');
-    EXPECT_EQ(file.size() % 2, 0u);
-    EXPECT_EQ(riffSizeField(file), file.size() - 8);
-}
-
-TEST_F(SlimWriter, BextStaysFirstOnlyWhenItWasFirst) {
-    const std::string samples = pcmFrames(16, {{500, 0, 500}});
-    const Format format{.channels = 3};
-    const std::string bext = bextBody(123456789);
+    const std::string loud = pcmFrames(16, {{0, 700}, {0, -700}});
+    const std::string keptLoud = pcmFrames(16, {{700}, {-700}});
+    const std::string bext = testing::bextBody(123456789);
     const std::string ixml = "<BWFXML></BWFXML>";
+    cases.push_back({"bext first stays first", WavBuilder().chunk("bext", bext).fmt({}).chunk("iXML", ixml).data(loud).bytes(),
+                     {"bext", "fmt ", "iXML", "data"}, {{"bext", bext}}});
+    cases.push_back({"bext second moves behind fmt", WavBuilder().chunk("iXML", ixml).chunk("bext", bext).fmt({}).data(loud).bytes(),
+                     {"fmt ", "iXML", "bext", "data"}, {{"bext", bext}}});
+    cases.push_back({"iXML after the audio stays there", WavBuilder().chunk("bext", bext).fmt({}).data(loud).chunk("iXML", ixml).bytes(),
+                     {"bext", "fmt ", "data", "iXML"}, {}});
+    cases.push_back({"the last data chunk wins",
+                     WavBuilder().fmt({}).data(pcmFrames(16, {{9, 9}})).chunk("LIST", "between").data(loud).chunk("cue ", "after!").bytes(),
+                     {"fmt ", "iXML", "data", "LIST", "cue "}, {{"data", keptLoud}, {"LIST", "between"}}});
+    cases.push_back({"metadata cut short keeps its declared size", WavBuilder().fmt({}).data(loud).chunkDeclaring("tail", "xyz", 1001).bytes(),
+                     {"fmt ", "iXML", "data", "tail"}, {{"tail", nulFilled("xyz", 1001)}}});
+    const std::string oddData = pcmFrames(24, {{100000, 0, 100000, 100000}, {1, 0, 2, 3}, {4, 0, 5, 6}});
+    cases.push_back({"odd data size", WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).data(oddData).bytes(), audioOnly,
+                     {{"data", channelBytes(oddData, 12, 3, {0, 2, 3})}}});
+    const std::string shortData = pcmFrames(16, {{0, 700, 800}, {0, -700, -800}, {0, 1, 2}});
+    cases.push_back({"sample data shorter than declared, ending in a partial frame",
+                     WavBuilder().fmt({.channels = 3}).chunkDeclaring("data", shortData + "\x01\x02", 6000).bytes(), audioOnly,
+                     {{"data", channelBytes(shortData, 6, 2, {1, 2})}}});
 
-    const fs::path bextFirst =
-        write("a.wav", WavBuilder().chunk("bext", bext).fmt(format).chunk("iXML", ixml).data(samples).bytes());
-    EXPECT_THAT(ids(parseChunks(readFile(compressPolyWav(bextFirst, false, kThreshold)))),
-                ::testing::ElementsAre("bext", "fmt ", "iXML", "data"));
+    const std::string fourTracks =
+        "<BWFXML><TRACK_LIST><TRACK_COUNT>4</TRACK_COUNT>"
+        "<TRACK><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>Boom</NAME></TRACK>"
+        "<TRACK><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Lav 1</NAME></TRACK>"
+        "<TRACK><INTERLEAVE_INDEX>3</INTERLEAVE_INDEX><NAME>Lav 2</NAME></TRACK>"
+        "<TRACK><INTERLEAVE_INDEX>4</INTERLEAVE_INDEX><NAME>Lav 3</NAME></TRACK>"
+        "</TRACK_LIST></BWFXML>";
+    cases.push_back({"channel-describing chunks follow the kept channels",
+                     WavBuilder().fmt({.channels = 4}).chunk("IXML", fourTracks).data(pcmFrames(16, {{900, 0, 900, 900}}))
+                         .chunk("ond1", "first").chunk("ond2", "second").chunk("ond3", "third").bytes(),
+                     {"fmt ", "iXML", "data", "ond1", "ond2"},
+                     {{"iXML", "<BWFXML>" + buildTrackListInner({"Boom", "Lav 2", "Lav 3"}) + "</BWFXML>"}, {"ond2", "third"}}});
+    const std::string twoTracks = "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT></TRACK_LIST></BWFXML>";
+    cases.push_back({"iXML cut short at the end", WavBuilder().fmt({}).data(loud).chunkDeclaring("iXML", twoTracks, 5000).bytes(),
+                     {"fmt ", "data", "iXML"}, {{"iXML", nulFilled("<BWFXML>" + buildTrackListInner({"Track 2"}) + "</BWFXML>", 5000)}}});
 
-    const fs::path ixmlFirst =
-        write("b.wav", WavBuilder().chunk("iXML", ixml).chunk("bext", bext).fmt(format).data(samples).bytes());
-    const auto reordered = parseChunks(readFile(compressPolyWav(ixmlFirst, false, kThreshold)));
-    EXPECT_THAT(ids(reordered), ::testing::ElementsAre("fmt ", "iXML", "bext", "data"));
-    EXPECT_EQ(chunkNamed(reordered, "bext").body, bext);
-
-    const fs::path ixmlAfter =
-        write("c.wav", WavBuilder().chunk("bext", bext).fmt(format).data(samples).chunk("iXML", ixml).bytes());
-    EXPECT_THAT(ids(parseChunks(readFile(compressPolyWav(ixmlAfter, false, kThreshold)))),
-                ::testing::ElementsAre("bext", "fmt ", "data", "iXML"));
+    // Zoom H4n: both channels hold only noise; a threshold between their peaks (0.000122 and
+    // 0.000153) keeps the second.
+    const std::string zoom = readFile(kData / "STE-000.wav");
+    const auto zoomChunks = parseChunks(zoom);
+    cases.push_back({"Zoom H4n recording", zoom, {"bext", "fmt ", "iXML", "data", "cue ", "list"},
+                     {{"bext", zoomChunks[0].body}, {"fmt ", fmtBody({.channels = 1})}, {"iXML", buildTrackListIxml({"Track 2"})},
+                      {"data", channelBytes(zoomChunks[2].body, 4, 2, {1})}, {"cue ", zoomChunks[3].body}, {"list", zoomChunks[4].body}},
+                     0.00014});
+    // Nuendo 5.1, digital silence with a 2-byte `Fake` chunk and iXML after the audio: four
+    // channels get a signal here.
+    std::string nuendo = readFile(kData / "wavinfo Test Project - Audio - 5.1.wav");
+    for (std::size_t channel : {0u, 1u, 2u, 4u}) nuendo[nuendo.find("data") + 8 + 18 * 100 + channel * 3 + 2] = '\x40';
+    const auto nuendoChunks = parseChunks(nuendo);
+    const std::string& nuendoIxml = nuendoChunks[5].body;
+    const std::size_t listStart = nuendoIxml.find("<TRACK_LIST>");
+    const std::size_t listEnd = nuendoIxml.find("</TRACK_LIST>") + 13;
+    cases.push_back({"Nuendo 5.1 recording", nuendo, {"fmt ", "JUNK", "bext", "Fake", "data", "iXML"},
+                     {{"fmt ", fmtBody({.channels = 4, .bitsPerSample = 24, .extensible = true})}, {"JUNK", nuendoChunks[0].body},
+                      {"bext", nuendoChunks[1].body}, {"Fake", nuendoChunks[2].body}, {"data", channelBytes(nuendoChunks[4].body, 18, 3, {0, 1, 2, 4})},
+                      {"iXML", nulFilled(nuendoIxml.substr(0, listStart) + buildTrackListInner({"Track 1", "Track 2", "Track 3", "Track 5"}) +
+                                             nuendoIxml.substr(listEnd), nuendoIxml.size())}}});
+    return cases;
 }
 
-TEST_F(SlimWriter, LastDataChunkWinsAndChunksBetweenAreAfterAudio) {
-    const Frames first = {{9, 9}};
-    const Frames last = {{0, 700}, {0, -700}};
-    const fs::path source = write("take.wav", WavBuilder()
-                                                  .fmt({})
-                                                  .data(pcmFrames(16, first))
-                                                  .chunk("LIST", "between")
-                                                  .data(pcmFrames(16, last))
-                                                  .chunk("cue ", "after!")
-                                                  .bytes());
-    const std::string file = readFile(compressPolyWav(source, false, kThreshold));
-    const auto chunks = parseChunks(file);
-    EXPECT_THAT(ids(chunks), ::testing::ElementsAre("fmt ", "iXML", "data", "LIST", "cue "));
-    EXPECT_EQ(chunkNamed(chunks, "data").body, pcmFrames(16, {{700}, {-700}}));
-    EXPECT_EQ(chunkNamed(chunks, "LIST").body, "between");
-    EXPECT_EQ(riffSizeField(file), file.size() - 8);
-}
-
-TEST_F(SlimWriter, OddAndCutShortMetadataChunksKeepTheirDeclaredSizes) {
-    const std::string samples = pcmFrames(16, {{0, 700}, {0, -700}});
-    const fs::path source = write("take.wav", WavBuilder()
-                                                  .fmt({})
-                                                  .chunk("odd!", "abc")
-                                                  .data(samples)
-                                                  .chunkDeclaring("tail", "xyz", 1001)
-                                                  .bytes());
-    const std::string file = readFile(compressPolyWav(source, false, kThreshold));
-    const auto chunks = parseChunks(file);
-    ASSERT_THAT(ids(chunks), ::testing::ElementsAre("fmt ", "odd!", "iXML", "data", "tail"));
-    EXPECT_EQ(chunks[1].size, 3u);
-    EXPECT_EQ(file.substr(file.find("odd!") + 8, 4), std::string("abc\0", 4));
-    EXPECT_EQ(chunks[4].size, 1001u);
-    EXPECT_EQ(chunks[4].body, "xyz" + std::string(998, '\0'));
-    EXPECT_EQ(file.size() % 2, 0u) << "the odd declared size is padded too";
-    EXPECT_EQ(riffSizeField(file), file.size() - 8);
-}
-
-TEST_F(SlimWriter, SampleDataShorterThanDeclaredGivesSizesThatMatchTheBytesWritten) {
-    const Frames frames = {{0, 700, 800}, {0, -700, -800}, {0, 1, 2}};
-    std::string samples = pcmFrames(16, frames) + "\x01\x02";  // and a partial fourth frame
-    const fs::path source =
-        write("take.wav", WavBuilder().fmt({.channels = 3}).chunkDeclaring("data", samples, 6000).bytes());
-
-    const std::string file = readFile(compressPolyWav(source, false, kThreshold));
-    const auto chunks = parseChunks(file);
-    ASSERT_EQ(chunks.back().id, "data");
-    EXPECT_EQ(chunks.back().size, 12u);
-    EXPECT_EQ(chunks.back().body, pcmFrames(16, columnsOf(frames, {1, 2})));
-    EXPECT_EQ(riffSizeField(file), file.size() - 8);
+TEST_F(SlimWriter, WritesEveryChunkInPlaceWithKeptSamplesBitForBit) {
+    for (const LayoutCase& c : layoutCases()) {
+        SCOPED_TRACE(c.label);
+        const fs::path result = compressPolyWav(write("take.wav", c.source), false, c.threshold);
+        EXPECT_EQ(result, dir_.path() / "take_SLIM.wav");
+        const std::string file = readFile(result);
+        const auto chunks = parseChunks(file);
+        std::vector<std::string> ids;
+        for (const RiffChunk& chunk : chunks) {
+            ids.push_back(chunk.id);
+            EXPECT_EQ(chunk.size, chunk.body.size()) << chunk.id;
+        }
+        EXPECT_EQ(ids, c.ids);
+        for (const auto& [id, body] : c.bodies) EXPECT_EQ(bodyOf(chunks, id), body) << id;
+        EXPECT_EQ(le::readU32(reinterpret_cast<const unsigned char*>(file.data()) + 4), file.size() - 8);
+        EXPECT_EQ(file.size() % 2, 0u) << "odd chunks are padded";
+        if (chunks.back().size % 2 == 1) {
+            EXPECT_EQ(file.back(), '\0');
+        }
+    }
 }
 
 TEST_F(SlimWriter, DefaultNamesKeepTheStemAndExtension) {
@@ -303,99 +260,57 @@ TEST_F(SlimWriter, DefaultNamesKeepTheStemAndExtension) {
     EXPECT_EQ(readFile(elsewhere), readFile(replaced));
 }
 
-TEST_F(SlimWriter, OverwriteReplacesTheSourceThroughTheHiddenTemporaryName) {
-    const Frames frames = {{0, 700}, {0, -700}};
-    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, frames)).bytes();
-    const fs::path slimElsewhere = compressPolyWav(write("reference.wav", bytes), false, kThreshold);
+TEST_F(SlimWriter, TheSourceIsOnlyEverReplacedThroughTheHiddenTemporaryName) {
+    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}, {0, -700}})).bytes();
+    const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
 
     // A link planted under the temporary name must be replaced, never written through.
     const fs::path victim = write("victim.txt", "keep me");
     fs::create_symlink(victim, dir_.path() / ".A_compressing.wav");
-
-    const fs::path source = write("A.wav", bytes);
-    EXPECT_EQ(compressPolyWav(source, true, kThreshold), source);
-    EXPECT_EQ(readFile(source), readFile(slimElsewhere));
+    const fs::path a = write("A.wav", bytes);
+    EXPECT_EQ(compressPolyWav(a, true, kThreshold), a);
+    EXPECT_EQ(readFile(a), slim);
     EXPECT_EQ(readFile(victim), "keep me");
-    EXPECT_THAT(filesInDir(), ::testing::ElementsAre("A.wav", "reference.wav", "reference_SLIM.wav", "victim.txt"));
+
+    // An output path naming the source must not truncate it before it is read, even without
+    // overwrite, and neither must a _SLIM name that is a link to the source.
+    const fs::path bOtherSpelling = dir_.path() / "." / "B.wav";
+    write("B.wav", bytes);
+    EXPECT_EQ(compressPolyWav(dir_.path() / "B.wav", false, kThreshold, bOtherSpelling), bOtherSpelling);
+    EXPECT_EQ(readFile(bOtherSpelling), slim);
+    const fs::path c = write("C.wav", bytes);
+    fs::create_symlink(c, dir_.path() / "C_SLIM.wav");
+    compressPolyWav(c, false, kThreshold);
+    EXPECT_EQ(readFile(c), bytes);
+    EXPECT_EQ(readFile(dir_.path() / "C_SLIM.wav"), slim);
+    EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "B.wav", "C.wav", "C_SLIM.wav", "reference.wav", "reference_SLIM.wav", "victim.txt"));
 }
 
-TEST_F(SlimWriter, AnOutputPathThatIsTheSourceNeverTruncatesItBeforeReading) {
-    const Frames frames = {{0, 700}, {0, -700}};
-    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, frames)).bytes();
+TEST_F(SlimWriter, OutputFailuresLeaveTheSourceIntactAndNoPartialOrTemporaryFile) {
+    // 80 000 bytes of kept samples: far beyond the child's file-size limit.
+    const std::string bytes = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {20000, {0, 28672, -28672}})).bytes();
     const fs::path source = write("A.wav", bytes);
-    const fs::path sameFileOtherSpelling = dir_.path() / "." / "A.wav";
+    const auto expectCleanFailure = [&](bool overwrite) {
+        EXPECT_TRUE(failsToWriteOnAFullDisk([&] { compressPolyWav(source, overwrite, kThreshold); }));
+        EXPECT_EQ(readFile(source), bytes);
+        EXPECT_THAT(filesInDir(), ElementsAre("A.wav")) << (overwrite ? "overwrite" : "_SLIM");
+    };
+    expectCleanFailure(true);
+    expectCleanFailure(false);
+    write("A_SLIM.wav", "an older slim file");
+    expectCleanFailure(false);
 
-    EXPECT_EQ(compressPolyWav(source, false, kThreshold, sameFileOtherSpelling), sameFileOtherSpelling);
-    EXPECT_EQ(chunkNamed(parseChunks(readFile(source)), "data").body, pcmFrames(16, {{700}, {-700}}));
-    EXPECT_THAT(filesInDir(), ::testing::ElementsAre("A.wav"));
-
-    // A _SLIM name that is a link to the source must not truncate the source either.
-    const fs::path other = write("B.wav", bytes);
-    fs::create_symlink(other, dir_.path() / "B_SLIM.wav");
-    compressPolyWav(other, false, kThreshold);
-    EXPECT_EQ(readFile(other), bytes);
-    EXPECT_EQ(chunkNamed(parseChunks(readFile(dir_.path() / "B_SLIM.wav")), "data").body,
-              pcmFrames(16, {{700}, {-700}}));
-}
-
-TEST_F(SlimWriter, UncreatableOutputIsReportedAndLeavesTheSourceAlone) {
-    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
-    const fs::path source = write("A.wav", bytes);
-    EXPECT_EQ(messageOf([&] { compressPolyWav(source, false, kThreshold, dir_.path() / "no" / "such.wav"); }),
-              "Could not create output file");
+    if (fs::is_character_file("/dev/full")) {
+        EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold, "/dev/full"); },
+                    ThrowsMessage<std::runtime_error>("Could not write output file"));
+        EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    }
+    EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold, dir_.path() / "no" / "such.wav"); },
+                ThrowsMessage<std::runtime_error>("Could not create output file"));
     fs::create_directory(dir_.path() / ".A_compressing.wav");
-    EXPECT_EQ(messageOf([&] { compressPolyWav(source, true, kThreshold); }), "Could not create output file");
+    EXPECT_THAT([&] { compressPolyWav(source, true, kThreshold); }, ThrowsMessage<std::runtime_error>("Could not create output file"));
     EXPECT_EQ(readFile(source), bytes);
-    EXPECT_THAT(filesInDir(), ::testing::ElementsAre(".A_compressing.wav", "A.wav"));
-}
-
-TEST_F(SlimWriter, ChannelDescribingChunksFollowTheKeptChannels) {
-    const std::string ixml =
-        "<BWFXML><TRACK_LIST><TRACK_COUNT>4</TRACK_COUNT>"
-        "<TRACK><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>Boom</NAME></TRACK>"
-        "<TRACK><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Lav 1</NAME></TRACK>"
-        "<TRACK><INTERLEAVE_INDEX>3</INTERLEAVE_INDEX><NAME>Lav 2</NAME></TRACK>"
-        "<TRACK><INTERLEAVE_INDEX>4</INTERLEAVE_INDEX><NAME>Lav 3</NAME></TRACK>"
-        "</TRACK_LIST></BWFXML>";
-    const fs::path source = write("take.wav", WavBuilder()
-                                                  .fmt({.channels = 4})
-                                                  .chunk("IXML", ixml)
-                                                  .data(pcmFrames(16, {{900, 0, 900, 900}}))
-                                                  .chunk("ond1", "first")
-                                                  .chunk("ond2", "second")
-                                                  .chunk("ond3", "third")
-                                                  .bytes());
-    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
-    EXPECT_THAT(ids(chunks), ::testing::ElementsAre("fmt ", "iXML", "data", "ond1", "ond2"));
-    const std::string newList = buildTrackListInner({"Boom", "Lav 2", "Lav 3"});
-    EXPECT_EQ(chunks[1].body, "<BWFXML>" + newList + "</BWFXML>");
-    EXPECT_EQ(chunks[4].body, "third");
-}
-
-TEST_F(SlimWriter, IxmlCutShortAtTheEndIsRewrittenAtItsDeclaredSize) {
-    const std::string ixml = "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT></TRACK_LIST></BWFXML>";
-    const fs::path source = write("take.wav", WavBuilder()
-                                                  .fmt({})
-                                                  .data(pcmFrames(16, {{0, 900}}))
-                                                  .chunkDeclaring("iXML", ixml, 5000)
-                                                  .bytes());
-    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
-    ASSERT_THAT(ids(chunks), ::testing::ElementsAre("fmt ", "data", "iXML"));
-    const std::string rewritten = "<BWFXML>" + buildTrackListInner({"Track 2"}) + "</BWFXML>";
-    EXPECT_EQ(chunks[2].size, 5000u);
-    EXPECT_EQ(chunks[2].body, rewritten + std::string(5000 - rewritten.size(), '\0'));
-}
-
-TEST_F(SlimWriter, HugeTrackListIsRewrittenWithoutTrouble) {
-    std::string ixml = "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>";
-    while (ixml.size() < (2u << 20)) ixml += "<TRACK><NAME>x</NAME></TRACK>";
-    ixml += "</TRACK_LIST></BWFXML>";
-    const fs::path source =
-        write("take.wav", WavBuilder().fmt({}).chunk("iXML", ixml).data(pcmFrames(16, {{0, 900}})).bytes());
-    const auto chunks = parseChunks(readFile(compressPolyWav(source, false, kThreshold)));
-    const RiffChunk& rewritten = chunkNamed(chunks, "iXML");
-    EXPECT_EQ(rewritten.size, ixml.size());
-    EXPECT_THAT(rewritten.body, ::testing::StartsWith("<BWFXML>" + buildTrackListInner({"x"}) + "</BWFXML>"));
+    EXPECT_THAT(filesInDir(), ElementsAre(".A_compressing.wav", "A.wav"));
 }
 
 }  // namespace

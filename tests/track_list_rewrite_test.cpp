@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace tracksieve {
@@ -15,23 +16,18 @@ std::string sourceTrackList(const std::vector<std::string>& names) {
     std::string list = "<TRACK_LIST><TRACK_COUNT>" + std::to_string(names.size()) + "</TRACK_COUNT>";
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string n = std::to_string(i + 1);
-        list += "<TRACK><CHANNEL_INDEX>" + n + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + n +
-                "</INTERLEAVE_INDEX><NAME>" + names[i] + "</NAME></TRACK>";
+        list += "<TRACK><CHANNEL_INDEX>" + n + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + n + "</INTERLEAVE_INDEX><NAME>" + names[i] +
+                "</NAME></TRACK>";
     }
     return list + "</TRACK_LIST>";
 }
 
-std::string rewrittenBody(const std::string& id, const std::string& body,
-                          const std::vector<std::string>& keptNames = kBoomAndLav2,
-                          const std::vector<std::int32_t>& channelMap = {0, -1, 1, -1}) {
-    std::vector<MetaChunk> chunks{{id, body}};
-    rewriteMetaChunks(chunks, keptNames, channelMap);
-    EXPECT_EQ(chunks.size(), 1u);
-    EXPECT_EQ(chunks.front().id, "iXML");
-    return chunks.front().body;
+std::string nulFilled(std::string text, std::size_t size) {
+    text.resize(std::max(text.size(), size), '\0');
+    return text;
 }
 
-TEST(TrackListRewrite, TrackListTextIsExact) {
+TEST(TrackListRewrite, TrackListAndMinimalDocumentTextsAreExact) {
     EXPECT_EQ(buildTrackListInner(kBoomAndLav2),
               "<TRACK_LIST>\n"
               "  <TRACK_COUNT>2</TRACK_COUNT>\n"
@@ -49,112 +45,78 @@ TEST(TrackListRewrite, TrackListTextIsExact) {
               "  </TRACK>\n"
               "</TRACK_LIST>");
     EXPECT_EQ(buildTrackListInner({}), "<TRACK_LIST>\n  <TRACK_COUNT>0</TRACK_COUNT>\n</TRACK_LIST>");
+    EXPECT_EQ(buildTrackListIxml(kBoomAndLav2), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n" +
+                                                    buildTrackListInner(kBoomAndLav2) + "\n</BWFXML>\n");
 }
 
-TEST(TrackListRewrite, MinimalDocumentWrapsTheTrackList) {
-    const std::vector<std::string> names = {"Track 1", "Track 3"};
-    EXPECT_EQ(buildTrackListIxml(names), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n" +
-                                             buildTrackListInner(names) + "\n</BWFXML>\n");
-}
-
-TEST(TrackListRewrite, ReplacesTheTrackListAndKeepsEverythingElseByteForByte) {
+TEST(TrackListRewrite, XmlBodiesGetTheNewListAndKeepEverythingElse) {
+    struct Case {
+        std::string label;
+        std::string id;
+        std::string body;
+        std::string expected;
+        std::vector<std::string> names = kBoomAndLav2;
+    };
+    const std::string list = buildTrackListInner(kBoomAndLav2);
     const std::string head = "<?xml version=\"1.0\"?>\r\n<BWFXML>\r\n\t<SCENE>12A</SCENE>\r\n\t";
     const std::string tail = "\r\n\t<TAKE>3</TAKE>\r\n</BWFXML>\r\n";
-    const std::string source = head + sourceTrackList({"Boom", "Lav 1", "Lav 2", "Lav 3"}) + tail;
-    const std::string body = rewrittenBody("iXML", source);
-    const std::string expected = head + buildTrackListInner(kBoomAndLav2) + tail;
-    ASSERT_LT(expected.size(), source.size());
-    EXPECT_EQ(body, expected + std::string(source.size() - expected.size(), '\0'));
-}
-
-TEST(TrackListRewrite, ReservedNulSpaceStaysReservedAndALongerResultGrows) {
-    std::string source = "<BWFXML>" + sourceTrackList({"A", "B", "C", "D"}) + "</BWFXML>";
-    source.resize(4096, '\0');
-    std::string body = rewrittenBody("iXML", source);
-    EXPECT_EQ(body.size(), 4096u);
-    EXPECT_EQ(body.find('\0'), 8 + buildTrackListInner(kBoomAndLav2).size() + 9);
-
+    const std::string fourTracks = head + sourceTrackList({"Boom", "Lav 1", "Lav 2", "Lav 3"}) + tail;
     const std::vector<std::string> many(8, "A rather long track name");
-    body = rewrittenBody("iXML", "<BWFXML>" + sourceTrackList({"A"}) + "</BWFXML>\0\0"s, many);
-    EXPECT_EQ(body, "<BWFXML>" + buildTrackListInner(many) + "</BWFXML>");
+    const std::vector<std::string> dollars = {"$1 $& $$ $` &amp; \\1", "R&D"};
+    std::string tracks;
+    for (int i = 0; i < 1000; ++i) tracks += "<TRACK><NAME>" + std::string(40, 'n') + "</NAME></TRACK>\n";
+    const std::string bigList = "<BWFXML><TRACK_LIST>" + tracks + "</TRACK_LIST></BWFXML>";
+    std::string unclosed;  // four megabytes of opening tags that never close
+    while (unclosed.size() < (4u << 20)) unclosed += "<TRACK_LIST <track_list\t";
+
+    const std::vector<Case> cases = {
+        {"a shorter list leaves NULs behind", "iXML", fourTracks, nulFilled(head + list + tail, fourTracks.size())},
+        {"reserved NUL space stays reserved", "iXML", nulFilled("<BWFXML>" + sourceTrackList({"A", "B", "C", "D"}) + "</BWFXML>", 4096),
+         nulFilled("<BWFXML>" + list + "</BWFXML>", 4096)},
+        {"a longer list grows the chunk", "iXML", "<BWFXML>" + sourceTrackList({"A"}) + "</BWFXML>\0\0"s,
+         "<BWFXML>" + buildTrackListInner(many) + "</BWFXML>", many},
+        {"all NULs", "iXML", std::string(8192, '\0'), buildTrackListIxml(kBoomAndLav2)},
+        {"empty", "axml", "", buildTrackListIxml(kBoomAndLav2)},
+        {"lists in any case, every one", "IXML", "<bwfxml><Track_List id=\"a\"><track/></track_list>|<TRACK_LIST></TRACK_LIST></bwfxml>",
+         "<bwfxml>" + list + "|" + list + "</bwfxml>"},
+        {"no list: before the closing tag", "axml", "<BWFXML><TAKE>1</TAKE></bwfxml>\n", "<BWFXML><TAKE>1</TAKE>" + list + "\n</BWFXML>\n"},
+        {"no list: before every closing tag", "AXML", "</BWFXML></BwfXml>", list + "\n</BWFXML>" + list + "\n</BWFXML>"},
+        {"a list that never closes is no list", "iXML", "<TRACK_LIST></BWFXML>", "<TRACK_LIST>" + list + "\n</BWFXML>"},
+        {"plain text gets the list appended", "iXML", "recorder notes\0\0\0"s, "recorder notes\n" + list + "\n"},
+        {"names verbatim in a list", "iXML", "<BWFXML><TRACK_LIST>x</TRACK_LIST></BWFXML>",
+         "<BWFXML>" + buildTrackListInner(dollars) + "</BWFXML>", dollars},
+        {"names verbatim before the closing tag", "iXML", "<BWFXML></BWFXML>", "<BWFXML>" + buildTrackListInner(dollars) + "\n</BWFXML>",
+         dollars},
+        {"a huge list", "iXML", bigList, nulFilled("<BWFXML>" + list + "</BWFXML>", bigList.size())},
+        {"pathological unclosed tags", "iXML", unclosed, unclosed + "\n" + list + "\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<MetaChunk> chunks{{c.id, c.body}};
+        rewriteMetaChunks(chunks, c.names, {0, -1, 1, -1});
+        ASSERT_EQ(chunks.size(), 1u) << c.label;
+        EXPECT_EQ(chunks[0].id, "iXML") << c.label;
+        EXPECT_EQ(chunks[0].body, c.expected) << c.label;
+    }
+    EXPECT_NE(buildTrackListInner(dollars).find("<NAME>$1 $& $$ $` &amp; \\1</NAME>"), std::string::npos);
 }
 
-TEST(TrackListRewrite, EmptyOrAllNulBodyBecomesTheMinimalDocumentWithoutFill) {
-    EXPECT_EQ(rewrittenBody("iXML", std::string(8192, '\0')), buildTrackListIxml(kBoomAndLav2));
-    EXPECT_EQ(rewrittenBody("iXML", ""), buildTrackListIxml(kBoomAndLav2));
-}
-
-TEST(TrackListRewrite, FindsListsInAnyCaseAndReplacesEveryOne) {
-    const std::string source = "<bwfxml><Track_List id=\"a\"><track/></track_list>|<TRACK_LIST></TRACK_LIST></bwfxml>";
-    const std::string list = buildTrackListInner(kBoomAndLav2);
-    EXPECT_EQ(rewrittenBody("IXML", source), "<bwfxml>" + list + "|" + list + "</bwfxml>");
-}
-
-TEST(TrackListRewrite, WithoutATrackListTheListTakesThePlaceOfEachClosingBwfxml) {
-    const std::string list = buildTrackListInner(kBoomAndLav2);
-    EXPECT_EQ(rewrittenBody("axml", "<BWFXML><TAKE>1</TAKE></bwfxml>\n"),
-              "<BWFXML><TAKE>1</TAKE>" + list + "\n</BWFXML>\n");
-    EXPECT_EQ(rewrittenBody("AXML", "</BWFXML></BwfXml>"), list + "\n</BWFXML>" + list + "\n</BWFXML>");
-    // A list element that never closes is no list.
-    EXPECT_EQ(rewrittenBody("iXML", "<TRACK_LIST></BWFXML>"), "<TRACK_LIST>" + list + "\n</BWFXML>");
-}
-
-TEST(TrackListRewrite, PlainTextGetsTheListAppended) {
-    EXPECT_EQ(rewrittenBody("iXML", "recorder notes\0\0\0"s), "recorder notes\n" + buildTrackListInner(kBoomAndLav2) + "\n");
-}
-
-TEST(TrackListRewrite, NamesGoInVerbatimWithoutSubstitution) {
-    const std::vector<std::string> names = {"$1 $& $$ $` &amp; \\1", "R&D"};
-    const std::string list = buildTrackListInner(names);
-    EXPECT_NE(list.find("<NAME>$1 $& $$ $` &amp; \\1</NAME>"), std::string::npos);
-    EXPECT_EQ(rewrittenBody("iXML", "<BWFXML><TRACK_LIST>x</TRACK_LIST></BWFXML>", names),
-              "<BWFXML>" + list + "</BWFXML>");
-    EXPECT_EQ(rewrittenBody("iXML", "<BWFXML></BWFXML>", names), "<BWFXML>" + list + "\n</BWFXML>");
-}
-
-TEST(TrackListRewrite, PerChannelChunksAreRenumberedOrDropped) {
-    std::vector<MetaChunk> chunks{{"bext", "b"}, {"ond1", "one"}, {"ond2", "two"}, {"ond3", "three"},
-                                  {"ond4", "four"}, {"ond5", "five"}, {"ond0", "zero"}, {"Ond3", "x"},
-                                  {"LIST", "l"}};
-    rewriteMetaChunks(chunks, {"a", "c", "d"}, {0, -1, 1, 2});
-    const std::vector<MetaChunk> expected{{"bext", "b"}, {"ond1", "one"}, {"ond2", "three"}, {"ond3", "four"},
-                                          {"ond0", "zero"}, {"Ond3", "x"}, {"LIST", "l"}};
+TEST(TrackListRewrite, PerChannelChunksAreRenumberedOrDroppedAndEveryXmlChunkRewritten) {
+    std::vector<MetaChunk> chunks{{"axml", "<BWFXML></BWFXML>"}, {"ond1", "one"}, {"ond2", "two"}, {"ond3", "three"},
+                                  {"ond4", "four"}, {"ond5", "five"}, {"ond0", "zero"}, {"Ond3", "x"}, {"iXML", ""}};
+    const std::vector<std::string> kept = {"a", "c", "d"};
+    rewriteMetaChunks(chunks, kept, {0, -1, 1, 2});
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"iXML", "<BWFXML>" + buildTrackListInner(kept) + "\n</BWFXML>"}, {"ond1", "one"}, {"ond2", "three"}, {"ond3", "four"},
+        {"ond0", "zero"}, {"Ond3", "x"}, {"iXML", buildTrackListIxml(kept)}};
     ASSERT_EQ(chunks.size(), expected.size());
     for (std::size_t i = 0; i < chunks.size(); ++i) {
-        EXPECT_EQ(chunks[i].id, expected[i].id);
-        EXPECT_EQ(chunks[i].body, expected[i].body);
+        EXPECT_EQ(chunks[i].id, expected[i].first) << i;
+        EXPECT_EQ(chunks[i].body, expected[i].second) << i;
     }
 
     chunks = {{"ond3", "three"}};
     rewriteMetaChunks(chunks, {"a", "b", "d"}, {0, 1, -1, 2});
     EXPECT_TRUE(chunks.empty());
-}
-
-TEST(TrackListRewrite, BothXmlChunksOfASourceBecomeIxml) {
-    std::vector<MetaChunk> chunks{{"axml", "<BWFXML></BWFXML>"}, {"data", "d"}, {"iXML", ""}};
-    rewriteMetaChunks(chunks, kBoomAndLav2, {0, 1});
-    ASSERT_EQ(chunks.size(), 3u);
-    EXPECT_EQ(chunks[0].id, "iXML");
-    EXPECT_EQ(chunks[1].id, "data");
-    EXPECT_EQ(chunks[2].id, "iXML");
-    EXPECT_EQ(chunks[2].body, buildTrackListIxml(kBoomAndLav2));
-}
-
-TEST(TrackListRewrite, HugeOrPathologicalBodiesAreRewrittenWithoutTrouble) {
-    std::string tracks;
-    for (int i = 0; i < 1000; ++i) tracks += "<TRACK><NAME>" + std::string(40, 'n') + "</NAME></TRACK>\n";
-    const std::string bigList = "<BWFXML><TRACK_LIST>" + tracks + "</TRACK_LIST></BWFXML>";
-    ASSERT_GT(bigList.size(), 50000u);
-    const std::string list = buildTrackListInner(kBoomAndLav2);
-    std::string body = rewrittenBody("iXML", bigList);
-    EXPECT_EQ(body.substr(0, 8 + list.size() + 9), "<BWFXML>" + list + "</BWFXML>");
-    EXPECT_EQ(body.size(), bigList.size());
-
-    // Four megabytes of unclosed opening tags: no list, no closing tag, so the list is appended.
-    std::string unclosed;
-    while (unclosed.size() < (4u << 20)) unclosed += "<TRACK_LIST <track_list\t";
-    body = rewrittenBody("iXML", unclosed);
-    EXPECT_EQ(body, unclosed + "\n" + list + "\n");
 }
 
 }  // namespace
