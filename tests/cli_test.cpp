@@ -10,7 +10,10 @@
 namespace tracksieve {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::Format;
+using testing::parseChunks;
+using testing::readFile;
 using testing::TempDir;
 using testing::WavBuilder;
 
@@ -159,6 +162,68 @@ TEST_F(CliScan, HelpGoesToTheOutputWithSuccess) {
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("Usage: tracksieve-cli scan [OPTIONS] DIR"), std::string::npos);
     EXPECT_NE(run.out.find("--recursive"), std::string::npos);
+}
+
+// The channel count of a written file with fewer than 256 channels.
+int channelsOf(const fs::path& file) { return static_cast<unsigned char>(parseChunks(readFile(file)).front().body[2]); }
+
+class CliSlim : public ::testing::Test {
+protected:
+    std::string path(const std::string& name) const { return (dir_.path() / name).string(); }
+    TempDir dir_;
+};
+
+TEST_F(CliSlim, ReportsEachFileInOrderThenTheStatusLine) {
+    dir_.write("a.wav", wavWithLevels({1000, 0, 1000}));
+    dir_.write("b.wav", wavWithLevels({1000, 1000}));
+    dir_.write("c.wav", wavWithLevels({0, 1000, 0, 0}));
+
+    const CliRun run = runCli({"slim", path("a.wav"), path("b.wav"), path("missing.wav"), path("c.wav")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "a.wav \xE2\x86\x92 a_SLIM.wav (1 removed, 2 kept)\n"
+              "b.wav: No empty tracks to remove\n"
+              "missing.wav: Could not open file\n"
+              "c.wav \xE2\x86\x92 c_SLIM.wav (3 removed, 1 kept)\n"
+              "Removed empty tracks from 2 file(s). 2 failed.\n");
+    EXPECT_EQ(channelsOf(dir_.path() / "a_SLIM.wav"), 2);
+    EXPECT_EQ(channelsOf(dir_.path() / "c_SLIM.wav"), 1);
+}
+
+TEST_F(CliSlim, OverwriteAndOutputChooseWhereTheResultGoes) {
+    dir_.write("a.wav", wavWithLevels({1000, 0, 1000}));
+    const CliRun overwrite = runCli({"slim", "--overwrite", path("a.wav")});
+    EXPECT_EQ(overwrite.status, 0);
+    EXPECT_EQ(overwrite.out, "a.wav \xE2\x86\x92 a.wav (1 removed, 2 kept)\nRemoved empty tracks from 1 file(s).\n");
+    EXPECT_EQ(channelsOf(dir_.path() / "a.wav"), 2);
+
+    dir_.write("b.wav", wavWithLevels({0, 1000, 1000}));
+    for (const char* flag : {"-o", "--output"}) {
+        const CliRun output = runCli({"slim", flag, path("chosen.wav"), path("b.wav")});
+        EXPECT_EQ(output.status, 0);
+        EXPECT_EQ(output.out, "b.wav \xE2\x86\x92 chosen.wav (1 removed, 2 kept)\nRemoved empty tracks from 1 file(s).\n");
+        EXPECT_EQ(channelsOf(dir_.path() / "chosen.wav"), 2);
+    }
+}
+
+TEST_F(CliSlim, UsageErrorsWriteNothing) {
+    dir_.write("a.wav", wavWithLevels({1000, 0, 1000}));
+    dir_.write("b.wav", wavWithLevels({1000, 0, 1000}));
+    const std::vector<std::vector<std::string>> usageErrors = {
+        {"slim"},
+        {"slim", "-o", path("chosen.wav"), path("a.wav"), path("b.wav")},
+        {"slim", "--output"},
+        {"slim", "--bogus", path("a.wav")},
+    };
+    for (const auto& args : usageErrors) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 2) << args.size();
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("slim"), std::string::npos) << "usage text on the error stream";
+    }
+    EXPECT_FALSE(fs::exists(dir_.path() / "chosen.wav"));
+    EXPECT_FALSE(fs::exists(dir_.path() / "a_SLIM.wav"));
 }
 
 }  // namespace
