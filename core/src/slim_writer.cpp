@@ -19,9 +19,6 @@ namespace tracksieve {
 namespace {
 
 constexpr std::size_t kBlockFrames = 48000;
-constexpr std::uint16_t kMostPlainChannels = 2;
-constexpr std::uint64_t kPlainFmtPart = 4 + 8 + 16;       // "WAVE" and a plain `fmt ` chunk
-constexpr std::uint64_t kExtensibleFmtPart = 4 + 8 + 40;  // "WAVE" and an extensible one
 constexpr std::uint64_t kChunkHeaderSize = 8;
 
 namespace fs = std::filesystem;
@@ -163,7 +160,10 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     std::vector<OutputChunk> after = rewrittenChunks(layout.afterAudio, kept);
     if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({{"iXML", buildTrackListIxml(kept.names)}, 0});
 
-    const std::uint64_t riffSize = (keptCount <= kMostPlainChannels ? kPlainFmtPart : kExtensibleFmtPart) +
+    // The `fmt ` chunk is made first so that the RIFF size counts exactly the form written.
+    std::ostringstream fmtBytes;
+    writeFmtChunk(fmtBytes, fmt, layout.fmt.sampleFormat);
+    const std::uint64_t riffSize = 4 + fmtBytes.view().size() +
                                    kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
     if (riffSize > std::numeric_limits<std::uint32_t>::max()) {
         throw std::runtime_error("The slim file would exceed the 4 GiB size limit of a WAV file");
@@ -180,8 +180,6 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     std::copy_n("WAVE", 4, riffHeader + 8);
     out.write(riffHeader, sizeof riffHeader);
 
-    std::ostringstream fmtBytes;
-    writeFmtChunk(fmtBytes, fmt, layout.fmt.sampleFormat);
     const bool bextFirst = !before.empty() && before.front().chunk.id == "bext";
     if (bextFirst) writeChunk(out, before.front());
     out.write(fmtBytes.view().data(), fmtBytes.view().size());
