@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace tracksieve::bench;
+using tracksieve::kBlockFrames;
 
 void plainRead(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -30,7 +31,7 @@ void plainRead(const fs::path& path) {
 }
 
 void analyseWorstCase(const fs::path& path) {
-    const tracksieve::PolyWavInfo info = tracksieve::analyzePolyWav(path, 0.001);
+    const tracksieve::PolyWavInfo info = tracksieve::analyzePolyWav(path, tracksieve::kThreshold);
     if (!info.error.empty() || info.activeCount() != kChannels - 2 || !info.tracks.back().empty)
         throw std::runtime_error("unexpected analysis: " + info.summary());
 }

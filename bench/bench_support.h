@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "tracksieve/fixed_values.h"
+
 // What the benchmarks share: recordings as a field recorder writes them, and timing.
 namespace tracksieve::bench {
 
 inline constexpr std::uint16_t kChannels = 8;
 inline constexpr std::size_t kBytesPerFrame = kChannels * 3;
-inline constexpr std::size_t kBlockFrames = 48000;  // the analysis reads blocks of this many frames
 
 /// An iXML TRACK_LIST naming the kChannels tracks "Mic 1" to "Mic 8".
 std::string ixmlTrackList();

@@ -51,8 +51,8 @@ int main(int argc, char** argv) try {
         return seconds;
     };
     const double cp = best([&] { runShell("cp " + in + " " + out); });
-    const double analysis = best([&] { tracksieve::analyzePolyWav(source, 0.001); });
-    const double whole = best([&] { tracksieve::compressPolyWav(source, false, 0.001, output); });
+    const double analysis = best([&] { tracksieve::analyzePolyWav(source, tracksieve::kThreshold); });
+    const double whole = best([&] { tracksieve::compressPolyWav(source, false, tracksieve::kThreshold, output); });
     std::printf("%-34s %7.3f s\n", "cp", cp);
     std::printf("%-34s %7.3f s   %5.2fx cp\n", "compressPolyWav (whole call)", whole, whole / cp);
     std::printf("%-34s %7.3f s\n", "  of which its analysis (alone)", analysis);

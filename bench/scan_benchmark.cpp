@@ -14,6 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace tracksieve::bench;
+using tracksieve::kBlockFrames;
 
 constexpr int kFiles = 200;
 constexpr std::size_t kFileFrames = kBlockFrames * 5 / 4;  // more than one block, so stopping early shows
@@ -46,7 +47,7 @@ int main() {
         }
     };
     const auto scan = [&] {
-        const auto records = tracksieve::scanDirectory(dir.path(), false, 0.001, 2, {});
+        const auto records = tracksieve::scanDirectory(dir.path(), false, tracksieve::kThreshold, tracksieve::kMinChannels, {});
         check(records.size() == kFiles && std::all_of(records.begin(), records.end(),
                                                       [](const auto& r) { return r.activeCount() == kChannels; }),
               "scan result");

@@ -5,7 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "fixed_settings.h"
+#include "exit_codes.h"
 #include "scan_command.h"
 #include "slim_command.h"
 

@@ -4,8 +4,9 @@
 #include <system_error>
 #include <vector>
 
-#include "fixed_settings.h"
+#include "exit_codes.h"
 #include "scan_report.h"
+#include "tracksieve/fixed_values.h"
 #include "tracksieve/scan.h"
 
 namespace tracksieve::cli {

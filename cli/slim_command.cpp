@@ -2,8 +2,9 @@
 
 #include <exception>
 
-#include "fixed_settings.h"
+#include "exit_codes.h"
 #include "tracksieve/analysis.h"
+#include "tracksieve/fixed_values.h"
 #include "tracksieve/slim_writer.h"
 
 namespace tracksieve::cli {

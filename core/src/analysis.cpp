@@ -8,12 +8,11 @@
 
 #include "channel_levels.h"
 #include "recorder_metadata.h"
+#include "tracksieve/fixed_values.h"
 #include "wav_reader.h"
 
 namespace tracksieve {
 namespace {
-
-constexpr std::size_t kBlockFrames = 48000;
 
 // Float samples are read four bytes at a time, so float data only makes sense at 32 bits.
 std::optional<SampleEncoding> encodingOf(const WavFile& wav) {

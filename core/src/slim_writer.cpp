@@ -13,12 +13,12 @@
 #include "platform_file.h"
 #include "source_chunk_walk.h"
 #include "tracksieve/analysis.h"
+#include "tracksieve/fixed_values.h"
 #include "tracksieve/track_list_rewrite.h"
 
 namespace tracksieve {
 namespace {
 
-constexpr std::size_t kBlockFrames = 48000;
 constexpr std::uint64_t kChunkHeaderSize = 8;
 
 namespace fs = std::filesystem;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tracksieve/analysis.h"
+#include "tracksieve/fixed_values.h"
 #include "tracksieve/meta_chunk.h"
 #include "tracksieve/poly_wav_info.h"
 #include "tracksieve/scan.h"
