@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <exception>
+#include <new>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "channel_levels.h"
+#include "frame_pieces.h"
 #include "recorder_metadata.h"
 #include "tracksieve/fixed_values.h"
 #include "wav_reader.h"
@@ -34,7 +37,7 @@ struct ScanResult {
 };
 
 // Reads the sample data block by block until every channel has reached the threshold (no
-// channel can then end up empty) or the data ends.
+// channel can then end up empty) or the data ends. A block is read in bounded pieces.
 ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t totalFrames, double threshold) {
     const std::size_t channels = wav.channels;
     ScanResult scan{std::vector<double>(channels, 0.0), std::vector<double>(channels, 0.0)};
@@ -43,21 +46,38 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
     wav.stream.clear();
     wav.stream.seekg(wav.dataOffset, std::ios::beg);
     const std::size_t blockAlign = wav.blockAlign;
-    // Only bytes just read are ever decoded, so the buffer needs no zero fill.
-    const auto block = std::make_unique_for_overwrite<unsigned char[]>(blockAlign * kBlockFrames);
+    FramePieceReader reader(wav.stream, blockAlign);
     auto reachedThreshold = [threshold](double peak) { return !(peak < threshold); };
 
-    while (scan.framesScanned < totalFrames) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(totalFrames - scan.framesScanned, kBlockFrames));
-        wav.stream.read(reinterpret_cast<char*>(block.get()), static_cast<std::streamsize>(wanted * blockAlign));
-        const std::size_t frames = static_cast<std::size_t>(wav.stream.gcount()) / blockAlign;
-        if (frames == 0) break;
-        accumulateFrames(encoding, block.get(), frames, blockAlign, channels, scan.peaks.data(),
-                         scan.sumsOfSquares.data());
-        scan.framesScanned += frames;
+    bool dataEnded = false;
+    while (!dataEnded && scan.framesScanned < totalFrames) {
+        const std::uint64_t blockEnd = std::min<std::uint64_t>(totalFrames, scan.framesScanned + kBlockFrames);
+        while (scan.framesScanned < blockEnd) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(blockEnd - scan.framesScanned,
+                                                                                  reader.pieceFrames()));
+            const std::size_t frames = reader.read(wanted);
+            accumulateFrames(encoding, reader.data(), frames, blockAlign, channels, scan.peaks.data(),
+                             scan.sumsOfSquares.data());
+            scan.framesScanned += frames;
+            if (frames < wanted) {
+                dataEnded = true;
+                break;
+            }
+        }
         if (std::all_of(scan.peaks.begin(), scan.peaks.end(), reachedThreshold)) break;
     }
     return scan;
+}
+
+// The decoder takes the samples to sit side by side from the start of each frame. A frame too
+// small for them would have it read into the next frame. A frame that splits evenly into
+// containers wider than the sample (24 bits in 4 bytes) does not say where in its container
+// each sample sits, and a wrong guess can make a sounding channel look empty. Padding that does
+// not split among the channels can only sit at the end of the frame.
+bool frameLayoutIsKnown(const WavFile& wav) {
+    const std::size_t bytesPerSample = wav.bitsPerSample / 8;
+    if (wav.blockAlign < wav.channels * bytesPerSample) return false;
+    return wav.blockAlign % wav.channels != 0 || wav.blockAlign / wav.channels == bytesPerSample;
 }
 
 std::vector<std::string> defaultTrackNames(std::size_t channels) {
@@ -67,9 +87,7 @@ std::vector<std::string> defaultTrackNames(std::size_t channels) {
     return names;
 }
 
-}  // namespace
-
-PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) {
+PolyWavInfo analyzeFile(const std::filesystem::path& path, double threshold) {
     PolyWavInfo info;
     info.path = path;
 
@@ -83,8 +101,7 @@ PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) 
         info.error = "Unsupported bit depth";
         return info;
     }
-    // A frame too small for its samples would have the decoder read into the next frame.
-    if (wav.blockAlign < static_cast<std::size_t>(wav.channels) * (wav.bitsPerSample / 8)) {
+    if (!frameLayoutIsKnown(wav)) {
         info.error = "Invalid format";
         return info;
     }
@@ -94,7 +111,9 @@ PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) 
     info.bitsPerSample = wav.bitsPerSample;
     info.isFloat = wav.sampleFormat == kFormatFloat;
 
-    const std::uint64_t totalFrames = wav.dataSize / wav.blockAlign;
+    // A crashed recorder may leave a size that runs past the end of the file: only the frames
+    // really there count, so that the duration matches what a slim copy will hold.
+    const std::uint64_t totalFrames = wav.dataBytesPresent / wav.blockAlign;
     info.durationSeconds =
         wav.sampleRate == 0 ? 0.0 : static_cast<double>(totalFrames) / static_cast<double>(wav.sampleRate);
 
@@ -117,6 +136,26 @@ PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) 
         track.empty = threshold > scan.peaks[i];
     }
     return info;
+}
+
+}  // namespace
+
+PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) {
+    // Whatever goes wrong with one file must not end a scan of many: it becomes that file's
+    // failed record.
+    auto failed = [&path](std::string message) {
+        PolyWavInfo info;
+        info.path = path;
+        info.error = std::move(message);
+        return info;
+    };
+    try {
+        return analyzeFile(path, threshold);
+    } catch (const std::bad_alloc&) {
+        return failed("Not enough memory to analyse this file");
+    } catch (const std::exception& e) {
+        return failed(e.what());
+    }
 }
 
 }  // namespace tracksieve
