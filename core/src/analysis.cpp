@@ -43,10 +43,11 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
     ScanResult scan{std::vector<double>(channels, 0.0), std::vector<double>(channels, 0.0)};
     if (totalFrames == 0) return scan;
 
-    wav.stream.clear();
-    wav.stream.seekg(wav.dataOffset, std::ios::beg);
+    std::istream& in = *wav.stream;
+    in.clear();
+    in.seekg(wav.dataOffset, std::ios::beg);
     const std::size_t blockAlign = wav.blockAlign;
-    FramePieceReader reader(wav.stream, blockAlign);
+    FramePieceReader reader(in, blockAlign);
     auto reachedThreshold = [threshold](double peak) { return !(peak < threshold); };
 
     bool dataEnded = false;
@@ -87,12 +88,18 @@ std::vector<std::string> defaultTrackNames(std::size_t channels) {
     return names;
 }
 
-PolyWavInfo analyzeFile(const std::filesystem::path& path, double threshold) {
+PolyWavInfo failedRecord(const std::filesystem::path& path, std::string message) {
     PolyWavInfo info;
     info.path = path;
+    info.error = std::move(message);
+    return info;
+}
 
-    WavFile wav;
-    if (!openWav(path, wav)) {
+// The analysis after `openWav`, whatever the bytes came from; a failed open left its message.
+PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, double threshold) {
+    PolyWavInfo info;
+    info.path = path;
+    if (!wav.error.empty()) {
         info.error = wav.error;
         return info;
     }
@@ -138,24 +145,29 @@ PolyWavInfo analyzeFile(const std::filesystem::path& path, double threshold) {
     return info;
 }
 
+// Whatever goes wrong with one file must not end a scan of many: it becomes that file's failed
+// record.
+template <typename Open>
+PolyWavInfo analyzeGuarded(const std::filesystem::path& path, double threshold, Open open) {
+    try {
+        WavFile wav;
+        open(wav);
+        return analyzeOpened(wav, path, threshold);
+    } catch (const std::bad_alloc&) {
+        return failedRecord(path, "Not enough memory to analyse this file");
+    } catch (const std::exception& e) {
+        return failedRecord(path, e.what());
+    }
+}
+
 }  // namespace
 
 PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) {
-    // Whatever goes wrong with one file must not end a scan of many: it becomes that file's
-    // failed record.
-    auto failed = [&path](std::string message) {
-        PolyWavInfo info;
-        info.path = path;
-        info.error = std::move(message);
-        return info;
-    };
-    try {
-        return analyzeFile(path, threshold);
-    } catch (const std::bad_alloc&) {
-        return failed("Not enough memory to analyse this file");
-    } catch (const std::exception& e) {
-        return failed(e.what());
-    }
+    return analyzeGuarded(path, threshold, [&path](WavFile& wav) { openWav(path, wav); });
+}
+
+PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& path, double threshold) {
+    return analyzeGuarded(path, threshold, [&source](WavFile& wav) { openWav(source, wav); });
 }
 
 }  // namespace tracksieve
