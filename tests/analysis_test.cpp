@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <tuple>
 
 #include "wav_builder.h"
@@ -168,6 +169,33 @@ TEST_F(Analysis, FailuresComeBackAsARecordWithoutTracks) {
         EXPECT_EQ(info.path, dir_.path() / "take.wav");
         EXPECT_EQ(info.channels, 0) << error;
         EXPECT_TRUE(info.tracks.empty()) << error;
+    }
+}
+
+// Fuzz targets and tests read from memory: the record must not depend on where the bytes are.
+TEST_F(Analysis, BytesInMemoryGiveTheRecordOfTheFile) {
+    const std::string ixml = "<BWFXML><TRACK_LIST><TRACK><NAME>Boom</NAME></TRACK></TRACK_LIST></BWFXML>";
+    const std::string cases[] = {
+        wav16({{1000, 0, -2000}, {0, 0, 0}}),
+        WavBuilder().fmt({}).chunk("iXML", ixml).chunkDeclaring("data", constantFrames(16, 2, 9, 7), 400).bytes(),
+        WavBuilder().chunk("bext", testing::bextBody(48000 * 3600)).fmt({}).data(constantFrames(16, 2, 3, 9)).bytes(),
+        WavBuilder().fmt({.bitsPerSample = 8, .blockAlign = 2}).data("abcd").bytes(),
+        testing::readFile(std::filesystem::path(TRACKSIEVE_TEST_DATA) / "STE-000.wav"),
+        "RIFF",
+    };
+    for (const std::string& bytes : cases) {
+        const PolyWavInfo fromFile = analyze(bytes);
+        std::istringstream memory(bytes);
+        const PolyWavInfo fromMemory = analyzePolyWav(memory, "take.wav", 0.001);
+        EXPECT_EQ(fromMemory.path, "take.wav");
+        EXPECT_EQ(fromMemory.error, fromFile.error);
+        EXPECT_EQ(fromMemory.summary(), fromFile.summary());
+        ASSERT_EQ(fromMemory.tracks.size(), fromFile.tracks.size());
+        for (std::size_t i = 0; i < fromFile.tracks.size(); ++i) {
+            EXPECT_EQ(fromMemory.tracks[i].name, fromFile.tracks[i].name);
+            EXPECT_EQ(fromMemory.tracks[i].peak, fromFile.tracks[i].peak);
+            EXPECT_EQ(fromMemory.tracks[i].rms, fromFile.tracks[i].rms);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 
 #include "wav_builder.h"
 
@@ -87,6 +88,14 @@ TEST_F(WavReader, ARecordIsUsedForOneFileThatCanBeOpened) {
     ASSERT_TRUE(openWav(path, used));
     EXPECT_FALSE(openWav(path, used));
     EXPECT_EQ(used.error, "Could not open file");
+
+    std::istringstream memory(withFmt({}));
+    WavFile fromMemory;
+    ASSERT_TRUE(openWav(memory, fromMemory));
+    EXPECT_EQ(fromMemory.dataOffset, 12 + 24 + 8);
+    EXPECT_FALSE(openWav(path, fromMemory));
+    EXPECT_FALSE(openWav(memory, fromMemory));
+    EXPECT_EQ(fromMemory.error, "Could not open file");
 }
 
 TEST_F(WavReader, ExtensibleFormatTakesTheSubFormat) {

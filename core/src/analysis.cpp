@@ -40,8 +40,9 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
     ScanResult scan{std::vector<double>(channels, 0.0), std::vector<double>(channels, 0.0)};
     if (totalFrames == 0) return scan;
 
-    wav.stream.clear();
-    wav.stream.seekg(wav.dataOffset, std::ios::beg);
+    std::istream& in = *wav.stream;
+    in.clear();
+    in.seekg(wav.dataOffset, std::ios::beg);
     const std::size_t blockAlign = wav.blockAlign;
     // Only bytes just read are ever decoded, so the buffer needs no zero fill.
     const auto block = std::make_unique_for_overwrite<unsigned char[]>(blockAlign * kBlockFrames);
@@ -49,8 +50,8 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
 
     while (scan.framesScanned < totalFrames) {
         const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(totalFrames - scan.framesScanned, kBlockFrames));
-        wav.stream.read(reinterpret_cast<char*>(block.get()), static_cast<std::streamsize>(wanted * blockAlign));
-        const std::size_t frames = static_cast<std::size_t>(wav.stream.gcount()) / blockAlign;
+        in.read(reinterpret_cast<char*>(block.get()), static_cast<std::streamsize>(wanted * blockAlign));
+        const std::size_t frames = static_cast<std::size_t>(in.gcount()) / blockAlign;
         if (frames == 0) break;
         accumulateFrames(encoding, block.get(), frames, blockAlign, channels, scan.peaks.data(),
                          scan.sumsOfSquares.data());
@@ -67,14 +68,11 @@ std::vector<std::string> defaultTrackNames(std::size_t channels) {
     return names;
 }
 
-}  // namespace
-
-PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) {
+// The analysis after `openWav`, whatever the bytes came from; a failed open left its message.
+PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, double threshold) {
     PolyWavInfo info;
     info.path = path;
-
-    WavFile wav;
-    if (!openWav(path, wav)) {
+    if (!wav.error.empty()) {
         info.error = wav.error;
         return info;
     }
@@ -117,6 +115,20 @@ PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) 
         track.empty = threshold > scan.peaks[i];
     }
     return info;
+}
+
+}  // namespace
+
+PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) {
+    WavFile wav;
+    openWav(path, wav);
+    return analyzeOpened(wav, path, threshold);
+}
+
+PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& path, double threshold) {
+    WavFile wav;
+    openWav(source, wav);
+    return analyzeOpened(wav, path, threshold);
 }
 
 }  // namespace tracksieve

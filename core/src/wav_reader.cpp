@@ -16,7 +16,7 @@ constexpr std::uint32_t kBextMinSize = kBextTimeReferenceOffset + 8;
 // the file still holds after the body's start.
 class ChunkBodyReader {
 public:
-    ChunkBodyReader(std::ifstream& stream, std::uint64_t fileSize) : stream_(stream), fileSize_(fileSize) {}
+    ChunkBodyReader(std::istream& stream, std::uint64_t fileSize) : stream_(stream), fileSize_(fileSize) {}
 
     std::uint64_t bytesPresent(std::uint64_t bodyOffset, std::uint32_t declared) const {
         return std::min<std::uint64_t>(declared, bytesLeftFrom(bodyOffset, fileSize_));
@@ -46,7 +46,7 @@ public:
     }
 
 private:
-    std::ifstream& stream_;
+    std::istream& stream_;
     std::uint64_t fileSize_;
 };
 
@@ -54,7 +54,7 @@ bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t si
     if (size < kFmtMinSize || reader.bytesPresent(bodyOffset, size) < size) return false;
     std::array<unsigned char, kFmtExtensibleSize> body{};
     reader.readPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
-    if (!wav.stream) return false;
+    if (!*wav.stream) return false;
     const FmtFields fmt = parseFmtBody(body.data(), size);
     wav.formatTag = fmt.formatTag;
     wav.channels = fmt.channels;
@@ -79,15 +79,23 @@ void readBext(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t s
 }  // namespace
 
 bool openWav(const std::filesystem::path& path, WavFile& wav) {
+    if (wav.stream == nullptr) wav.file.open(path, std::ios::binary);
+    if (wav.stream != nullptr || !wav.file.is_open()) {
+        wav.error = "Could not open file";
+        return false;
+    }
+    return openWav(wav.file, wav);
+}
+
+bool openWav(std::istream& source, WavFile& wav) {
     auto fail = [&wav](const char* message) {
         wav.error = message;
         return false;
     };
 
-    if (wav.stream.is_open()) return fail("Could not open file");
-    wav.stream.open(path, std::ios::binary);
-    if (!wav.stream.is_open()) return fail("Could not open file");
-    std::ifstream& in = wav.stream;
+    if (wav.stream != nullptr) return fail("Could not open file");
+    wav.stream = &source;
+    std::istream& in = source;
     ChunkBodyReader reader(in, streamLength(in));
     if (!readRiffWaveHeader(in)) return fail("Not a RIFF/WAVE file");
 
@@ -114,7 +122,7 @@ bool openWav(const std::filesystem::path& path, WavFile& wav) {
         }
 
         if (size % 2 == 1) in.seekg(1, std::ios::cur);
-        if (fmtSeen && dataSeen && in.peek() == std::ifstream::traits_type::eof()) break;
+        if (fmtSeen && dataSeen && in.peek() == std::istream::traits_type::eof()) break;
         if (!in) break;
     }
 

@@ -3,15 +3,18 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <istream>
 #include <string>
 
 #include "riff_reading.h"
 
 namespace tracksieve {
 
-/// An open WAV file and what its chunk walk found. Owns the stream; neither copied nor moved.
+/// An open WAV file and what its chunk walk found. Owns the file it opened by path; neither
+/// copied nor moved, since `stream` may point at its own `file`.
 struct WavFile {
-    std::ifstream stream;
+    std::ifstream file;
+    std::istream* stream = nullptr;  // the bytes being read: `file` or the caller's stream
     std::uint16_t formatTag = 0;
     std::uint16_t channels = 0;
     std::uint32_t sampleRate = 0;
@@ -36,5 +39,8 @@ struct WavFile {
 /// Opens `path` and walks its chunks. Returns false with one message in `wav.error` when the
 /// file is not a usable PCM or IEEE-float WAV file. Reads no sample data.
 bool openWav(const std::filesystem::path& path, WavFile& wav);
+
+/// The same over a whole file's bytes in a seekable stream, which must outlive `wav`.
+bool openWav(std::istream& source, WavFile& wav);
 
 }  // namespace tracksieve
