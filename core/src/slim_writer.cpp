@@ -1,6 +1,7 @@
 #include "tracksieve/slim_writer.h"
 
 #include <algorithm>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
@@ -10,7 +11,6 @@
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
-#include "platform_file.h"
 #include "source_chunk_walk.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/fixed_values.h"
@@ -47,14 +47,6 @@ KeptChannels keptChannelsOf(const PolyWavInfo& info) {
 
 fs::path slimPathFor(const fs::path& source) {
     return source.parent_path() / (source.stem().string() + "_SLIM" + source.extension().string());
-}
-
-fs::path compressingPathFor(const fs::path& source) {
-    std::string name = ".";
-    name += source.stem().string();
-    name += "_compressing";
-    name += source.extension().string();
-    return source.parent_path() / name;
 }
 
 // A metadata chunk on its way out. A chunk cut short in the source keeps its declared size:
@@ -169,10 +161,9 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
         throw std::runtime_error("The slim file would exceed the 4 GiB size limit of a WAV file");
     }
 
-    // Writing straight onto the source would truncate it before its samples are read.
-    const bool viaTemporary = fs::exists(resultPath) && namesSameFile(resultPath, source);
-    const fs::path writePath = viaTemporary ? compressingPathFor(source) : resultPath;
-    OutputFile out(writePath, viaTemporary ? OutputFile::Creation::FreshFile : OutputFile::Creation::CreateOrTruncate);
+    OutputFile out(resultPath);
+    // Replacing the original must not change who may read or write it.
+    if (namesSameFile(resultPath, source)) out.takeModeAndOwnerOf(source);
 
     unsigned char riffHeader[12];
     std::copy_n("RIFF", 4, riffHeader);
@@ -194,16 +185,7 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
 
     for (const OutputChunk& c : after) writeChunk(out, c);
 
-    // Only a complete file, safely on disk, may take the source's place.
-    out.close(viaTemporary);
-    if (viaTemporary) {
-        fs::rename(writePath, resultPath);
-        out.keep();
-        // Best effort: the rename has happened, whatever the directory's sync reports.
-        platform::syncDirectory(resultPath.parent_path().empty() ? fs::path(".") : resultPath.parent_path());
-    } else {
-        out.keep();
-    }
+    out.commit();
     return resultPath;
 }
 
