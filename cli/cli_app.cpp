@@ -5,6 +5,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tracksieve/version.h"
+
 #include "exit_codes.h"
 #include "scan_command.h"
 #include "slim_command.h"
@@ -15,6 +17,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CLI::App app{"Finds the silent tracks of polyphonic WAV files from field recorders.", "tracksieve-cli"};
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
+    app.set_version_flag("--version", "tracksieve-cli " + std::string(kVersion));
 
     ScanRequest scan;
     std::string scanDir;

@@ -9,10 +9,13 @@
 #include <limits>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "little_endian.h"
+#include "platform_file.h"
+#include "tracksieve/scan.h"
 #include "tracksieve/track_list_rewrite.h"
 #include "wav_builder.h"
 
@@ -60,6 +63,15 @@ bool failsToWriteOnAFullDisk(const std::function<void()>& call) {
     waitpid(child, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+// Sets a fault injector for the lifetime of the object.
+class InjectedFaults {
+public:
+    explicit InjectedFaults(platform::FaultInjector injector) { platform::setFaultInjector(std::move(injector)); }
+    ~InjectedFaults() { platform::setFaultInjector({}); }
+    InjectedFaults(const InjectedFaults&) = delete;
+    InjectedFaults& operator=(const InjectedFaults&) = delete;
+};
 
 class SlimWriter : public ::testing::Test {
 protected:
@@ -290,27 +302,157 @@ TEST_F(SlimWriter, OutputFailuresLeaveTheSourceIntactAndNoPartialOrTemporaryFile
     // 80 000 bytes of kept samples: far beyond the child's file-size limit.
     const std::string bytes = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {20000, {0, 28672, -28672}})).bytes();
     const fs::path source = write("A.wav", bytes);
-    const auto expectCleanFailure = [&](bool overwrite) {
+    const auto expectCleanFailure = [&](bool overwrite, const std::vector<std::string>& files) {
         EXPECT_TRUE(failsToWriteOnAFullDisk([&] { compressPolyWav(source, overwrite, kThreshold); }));
         EXPECT_EQ(readFile(source), bytes);
-        EXPECT_THAT(filesInDir(), ElementsAre("A.wav")) << (overwrite ? "overwrite" : "_SLIM");
+        EXPECT_EQ(filesInDir(), files) << (overwrite ? "overwrite" : "_SLIM");
     };
-    expectCleanFailure(true);
-    expectCleanFailure(false);
+    expectCleanFailure(true, {"A.wav"});
+    expectCleanFailure(false, {"A.wav"});
+    // A slim file of an earlier run stays as it was until a complete one replaces it.
     write("A_SLIM.wav", "an older slim file");
-    expectCleanFailure(false);
+    expectCleanFailure(false, {"A.wav", "A_SLIM.wav"});
+    EXPECT_EQ(readFile(dir_.path() / "A_SLIM.wav"), "an older slim file");
+    fs::remove(dir_.path() / "A_SLIM.wav");
 
+    // Only a file or a link is ever replaced: never a device or a folder.
     if (fs::is_character_file("/dev/full")) {
         EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold, "/dev/full"); },
-                    ThrowsMessage<std::runtime_error>("Could not write output file"));
+                    ThrowsMessage<std::runtime_error>("Could not create output file"));
         EXPECT_TRUE(fs::is_character_file("/dev/full"));
     }
+    fs::create_directory(dir_.path() / "A_SLIM.wav");
+    EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold); }, ThrowsMessage<std::runtime_error>("Could not create output file"));
+    EXPECT_TRUE(fs::is_empty(dir_.path() / "A_SLIM.wav"));
+    fs::remove(dir_.path() / "A_SLIM.wav");
     EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold, dir_.path() / "no" / "such.wav"); },
                 ThrowsMessage<std::runtime_error>("Could not create output file"));
     fs::create_directory(dir_.path() / ".A_compressing.wav");
     EXPECT_THAT([&] { compressPolyWav(source, true, kThreshold); }, ThrowsMessage<std::runtime_error>("Could not create output file"));
     EXPECT_EQ(readFile(source), bytes);
     EXPECT_THAT(filesInDir(), ElementsAre(".A_compressing.wav", "A.wav"));
+}
+
+TEST_F(SlimWriter, AnOutputTakesItsNameOnlyWhenCompleteAndOnDisk) {
+    const std::string bytes = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {100, {0, 700, -700}})).bytes();
+    const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
+    struct Mode {
+        std::string label;
+        bool overwrite;
+        std::string outputName;
+        std::string resultName;
+        std::string temporaryName;
+    };
+    const std::vector<Mode> modes = {
+        {"_SLIM", false, "", "A_SLIM.wav", ".A_SLIM_compressing.wav"},
+        {"overwrite", true, "", "A.wav", ".A_compressing.wav"},
+        {"chosen output", false, "chosen.WAV", "chosen.WAV", ".chosen_compressing.WAV"},
+    };
+    for (const Mode& mode : modes) {
+        SCOPED_TRACE(mode.label);
+        const testing::TempDir dir;
+        const fs::path source = dir.write("A.wav", bytes);
+        const fs::path result = dir.path() / mode.resultName;
+        const fs::path temporary = dir.path() / mode.temporaryName;
+        const fs::path output = mode.outputName.empty() ? fs::path() : dir.path() / mode.outputName;
+        // A leftover of an interrupted run, complete enough for a scan to take it for a recording.
+        dir.write(mode.temporaryName, bytes);
+        // A link planted under the final name must be replaced, never written through.
+        const fs::path victim = dir.write("victim.txt", "keep me");
+        if (!mode.overwrite) fs::create_symlink(victim, result);
+
+        std::string resultWhileSyncing;
+        std::uintmax_t temporarySizeWhileSyncing = 0;
+        {
+            InjectedFaults watch([&](platform::FileOperation operation) {
+                if (operation == platform::FileOperation::Sync) {
+                    resultWhileSyncing = fs::is_symlink(result) ? "link" : readFile(result);
+                    temporarySizeWhileSyncing = fs::file_size(temporary);
+                }
+                return 0;
+            });
+            EXPECT_EQ(compressPolyWav(source, mode.overwrite, kThreshold, output), result);
+        }
+        EXPECT_EQ(resultWhileSyncing, mode.overwrite ? bytes : "link") << "the final name is untouched until the rename";
+        EXPECT_EQ(temporarySizeWhileSyncing, slim.size());
+        EXPECT_FALSE(fs::is_symlink(result));
+        EXPECT_EQ(readFile(result), slim);
+        EXPECT_EQ(readFile(victim), "keep me");
+        EXPECT_FALSE(fs::exists(temporary));
+
+        dir.write(mode.temporaryName, bytes);
+        EXPECT_THAT(discoverPolyPaths(dir.path(), false, 2), ::testing::Not(::testing::Contains(temporary)))
+            << "a hidden temporary is never listed";
+    }
+}
+
+TEST_F(SlimWriter, OverwriteKeepsTheOriginalsPermissionsAndOwner) {
+    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
+    const bool mayGiveAway = geteuid() == 0;
+    const uid_t owner = mayGiveAway ? 65534 : geteuid();
+    const gid_t group = mayGiveAway ? 65534 : getegid();
+    for (const fs::perms mode : {fs::perms(0444), fs::perms(0640), fs::perms(0600), fs::perms(0755)}) {
+        const fs::path source = write("A.wav", bytes);
+        ASSERT_EQ(chown(source.c_str(), owner, group), 0);
+        fs::permissions(source, mode);
+        compressPolyWav(source, true, kThreshold);
+        struct stat status {};
+        ASSERT_EQ(stat(source.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, static_cast<unsigned>(mode));
+        EXPECT_EQ(status.st_uid, owner);
+        EXPECT_EQ(status.st_gid, group);
+        EXPECT_NE(readFile(source), bytes);
+        fs::remove(source);
+    }
+}
+
+TEST_F(SlimWriter, InjectedFailuresLeaveTheFolderAsItWas) {
+    using platform::FileOperation;
+    const std::string bytes = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {150000, {0, 700, -700}})).bytes();
+    const fs::path source = write("A.wav", bytes);
+    write("A_SLIM.wav", "an older slim file");
+
+    int writeCalls = 0;
+    {
+        InjectedFaults count([&](FileOperation operation) { return operation == FileOperation::Write ? (++writeCalls, 0) : 0; });
+        compressPolyWav(source, false, kThreshold, dir_.path() / "counted.wav");
+    }
+    fs::remove(dir_.path() / "counted.wav");
+    ASSERT_GE(writeCalls, 3);
+
+    struct Fault {
+        std::string label;
+        FileOperation operation;
+        int error;
+        int failingCall;
+        std::string message;
+    };
+    const std::vector<Fault> faults = {
+        {"a read-only folder", FileOperation::Create, EACCES, 1, "Could not create output file"},
+        {"the first write failing", FileOperation::Write, EIO, 1, "Could not write output file"},
+        {"a write failing part way", FileOperation::Write, EIO, writeCalls / 2 + 1, "Could not write output file"},
+        {"the disk full at the last write", FileOperation::Write, ENOSPC, writeCalls, "Could not write output file"},
+        {"the flush to disk failing", FileOperation::Sync, EIO, 1, "Could not write output file"},
+        {"the rename refused", FileOperation::Rename, EXDEV, 1, "Could not move the output into place"},
+    };
+    for (const Fault& fault : faults) {
+        for (const bool overwrite : {false, true}) {
+            SCOPED_TRACE(fault.label + (overwrite ? ", overwrite" : ", _SLIM"));
+            int calls = 0;
+            InjectedFaults inject([&](FileOperation operation) {
+                return operation == fault.operation && ++calls == fault.failingCall ? fault.error : 0;
+            });
+            try {
+                compressPolyWav(source, overwrite, kThreshold);
+                ADD_FAILURE() << "no failure reported";
+            } catch (const std::exception& e) {
+                EXPECT_THAT(e.what(), ::testing::HasSubstr(fault.message));
+            }
+            EXPECT_EQ(readFile(source), bytes);
+            EXPECT_EQ(readFile(dir_.path() / "A_SLIM.wav"), "an older slim file");
+            EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_SLIM.wav"));
+        }
+    }
 }
 
 }  // namespace

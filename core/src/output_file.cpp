@@ -10,42 +10,43 @@
 namespace tracksieve {
 namespace {
 
+namespace fs = std::filesystem;
+
 [[noreturn]] void failCreate() { throw std::runtime_error("Could not create output file"); }
 [[noreturn]] void failWrite() { throw std::runtime_error("Could not write output file"); }
 
 }  // namespace
 
-OutputFile::OutputFile(const std::filesystem::path& path, Creation creation) : path_(path) {
-    namespace fs = std::filesystem;
+fs::path OutputFile::temporaryPathFor(const fs::path& finalPath) {
+    // Appended piece by piece: "." + string trips a false -Wrestrict warning in GCC 12.
+    std::string name = ".";
+    name += finalPath.stem().string();
+    name += "_compressing";
+    name += finalPath.extension().string();
+    return finalPath.parent_path() / name;
+}
+
+OutputFile::OutputFile(const fs::path& finalPath)
+    : finalPath_(finalPath), temporaryPath_(temporaryPathFor(finalPath)) {
     std::error_code ec;
-    const fs::file_status entry = fs::symlink_status(path_, ec);
-    if (creation == Creation::FreshFile) {
-        if (fs::exists(entry) && !fs::is_directory(entry)) fs::remove(path_, ec);
-        if (!platform::createNewFile(path_)) failCreate();
-        ownsFile_ = true;
-    } else {
-        ownsFile_ = !fs::exists(entry) || fs::is_regular_file(entry);
-    }
-    stream_.open(path_, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!stream_.is_open()) {
-        // The destructor does not run for a failed constructor: undo our own creation here.
-        if (creation == Creation::FreshFile) fs::remove(path_, ec);
-        failCreate();
-    }
+    const fs::file_status target = fs::symlink_status(finalPath_, ec);
+    if (fs::exists(target) && !fs::is_regular_file(target) && !fs::is_symlink(target)) failCreate();
+    // A leftover of an interrupted run; unlinking a link never touches its target.
+    const fs::file_status leftover = fs::symlink_status(temporaryPath_, ec);
+    if (fs::exists(leftover) && !fs::is_directory(leftover)) fs::remove(temporaryPath_, ec);
+    fd_ = platform::createNewFile(temporaryPath_);
+    if (fd_ < 0) failCreate();
 }
 
 OutputFile::~OutputFile() {
-    if (kept_ || !ownsFile_) return;
-    if (stream_.is_open()) stream_.close();
+    if (fd_ >= 0) platform::closeFile(fd_);
+    if (committed_) return;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path_, ec))) {
-        std::filesystem::remove(path_, ec);
-    }
+    if (fs::is_regular_file(fs::symlink_status(temporaryPath_, ec))) fs::remove(temporaryPath_, ec);
 }
 
 void OutputFile::write(const void* bytes, std::size_t size) {
-    stream_.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-    if (!stream_) failWrite();
+    if (!platform::writeAll(fd_, bytes, size)) failWrite();
 }
 
 void OutputFile::writeZeros(std::uint64_t count) {
@@ -57,12 +58,21 @@ void OutputFile::writeZeros(std::uint64_t count) {
     }
 }
 
-void OutputFile::close(bool syncToDisk) {
-    stream_.flush();
-    if (!stream_) failWrite();
-    stream_.close();
-    if (!stream_) failWrite();
-    if (syncToDisk && !platform::syncFileToDisk(path_)) failWrite();
+void OutputFile::takeModeAndOwnerOf(const fs::path& model) {
+    if (!platform::copyModeAndOwner(fd_, model)) failWrite();
+}
+
+void OutputFile::commit() {
+    const bool synced = platform::syncFile(fd_);
+    const bool closed = platform::closeFile(fd_);
+    fd_ = -1;
+    if (!synced || !closed) failWrite();
+    if (const std::error_code error = platform::renameReplacing(temporaryPath_, finalPath_)) {
+        throw fs::filesystem_error("Could not move the output into place", temporaryPath_, finalPath_, error);
+    }
+    committed_ = true;
+    // Best effort: the rename has happened, whatever the folder's sync reports.
+    platform::syncDirectory(finalPath_.parent_path().empty() ? fs::path(".") : finalPath_.parent_path());
 }
 
 }  // namespace tracksieve

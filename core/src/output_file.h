@@ -3,39 +3,43 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 
 namespace tracksieve {
 
-/// A file written by one call. Every write, the flush and the close are checked and a failure
-/// throws std::runtime_error("Could not write output file"). Until `keep()` the file counts as
-/// incomplete: the destructor removes it, but only when it is a regular file that this object
-/// created or truncated. Devices, links and anything that was there before stay untouched.
+/// One output file, written under a hidden temporary name beside its final place and renamed
+/// into place only when complete and on disk, so that nothing incomplete ever carries a name a
+/// user trusts. Every write is checked; a failure throws std::runtime_error("Could not write
+/// output file"). Until `commit()` has succeeded the destructor removes the temporary file.
 class OutputFile {
 public:
-    enum class Creation {
-        CreateOrTruncate,  // an existing file of that name is overwritten
-        FreshFile,         // whatever is under that name is unlinked first, never written through
-    };
+    /// "." + stem + "_compressing" + extension, in the folder of `finalPath`.
+    static std::filesystem::path temporaryPathFor(const std::filesystem::path& finalPath);
 
-    /// Throws std::runtime_error("Could not create output file") when the file cannot be opened.
-    OutputFile(const std::filesystem::path& path, Creation creation);
+    /// Throws std::runtime_error("Could not create output file") when `finalPath` names anything
+    /// but a regular file or a symbolic link (a folder, a device), or when the temporary file
+    /// cannot be created. A file left under the temporary name by an interrupted run is replaced.
+    explicit OutputFile(const std::filesystem::path& finalPath);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
+
     void write(const void* bytes, std::size_t size);
     void writeZeros(std::uint64_t count);
-    /// Flushes and closes the file; with `syncToDisk` its data also reaches the storage device.
-    void close(bool syncToDisk);
-    /// The file is complete: it is no longer removed.
-    void keep() { kept_ = true; }
+    /// Gives the file the permission bits of `model` (the file it will replace), and its owner
+    /// and group where the process may set them.
+    void takeModeAndOwnerOf(const std::filesystem::path& model);
+    /// Forces the file onto the storage device, closes it and renames it onto the final path,
+    /// replacing whatever is there (a symbolic link itself, never its target). A failed rename
+    /// throws std::filesystem::filesystem_error.
+    void commit();
 
 private:
-    std::filesystem::path path_;
-    std::ofstream stream_;
-    bool ownsFile_ = false;
-    bool kept_ = false;
+    std::filesystem::path finalPath_;
+    std::filesystem::path temporaryPath_;
+    int fd_ = -1;
+    bool committed_ = false;
 };
 
 }  // namespace tracksieve

@@ -1,29 +1,81 @@
 #include "platform_file.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tracksieve::platform {
 namespace {
 
-bool syncOpened(const std::filesystem::path& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    return (::close(fd) == 0) && synced;
+FaultInjector& faultInjector() {
+    static FaultInjector injector;
+    return injector;
+}
+
+// True when a test asked for `operation` to fail; errno then holds the error it chose.
+bool injectedFailure(FileOperation operation) {
+    const FaultInjector& injector = faultInjector();
+    if (!injector) return false;
+    const int error = injector(operation);
+    if (error == 0) return false;
+    errno = error;
+    return true;
 }
 
 }  // namespace
 
-bool createNewFile(const std::filesystem::path& path) {
+void setFaultInjector(FaultInjector injector) { faultInjector() = std::move(injector); }
+
+int createNewFile(const std::filesystem::path& path) {
+    if (injectedFailure(FileOperation::Create)) return -1;
     // O_EXCL refuses any existing entry, and with O_CREAT it never follows a symbolic link.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    return ::close(fd) == 0;
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-bool syncFileToDisk(const std::filesystem::path& path) { return syncOpened(path, O_RDONLY); }
+bool writeAll(int fd, const void* bytes, std::size_t size) {
+    const auto* next = static_cast<const char*>(bytes);
+    while (size > 0) {
+        if (injectedFailure(FileOperation::Write)) return false;
+        const ssize_t written = ::write(fd, next, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        next += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
 
-bool syncDirectory(const std::filesystem::path& directory) { return syncOpened(directory, O_RDONLY | O_DIRECTORY); }
+bool syncFile(int fd) {
+    if (injectedFailure(FileOperation::Sync)) return false;
+    return ::fsync(fd) == 0;
+}
+
+bool closeFile(int fd) { return ::close(fd) == 0; }
+
+bool copyModeAndOwner(int fd, const std::filesystem::path& model) {
+    struct stat status {};
+    if (::stat(model.c_str(), &status) != 0) return false;
+    // Only a privileged process may give a file away; a member of the group may still set that.
+    if (::fchown(fd, status.st_uid, status.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), status.st_gid);
+    // After the owner: a change of owner may clear the set-user-ID and set-group-ID bits.
+    return ::fchmod(fd, status.st_mode & 07777) == 0;
+}
+
+std::error_code renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (injectedFailure(FileOperation::Rename) || std::rename(from.c_str(), to.c_str()) != 0) {
+        return {errno, std::generic_category()};
+    }
+    return {};
+}
+
+bool syncDirectory(const std::filesystem::path& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return (::close(fd) == 0) && synced;
+}
 
 }  // namespace tracksieve::platform

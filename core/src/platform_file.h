@@ -1,16 +1,42 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <system_error>
 
-// The few file operations the standard library cannot express.
+// The few file operations the standard library cannot express. Each failure leaves its reason
+// in errno, as the system call did.
 namespace tracksieve::platform {
 
-/// Creates `path` as a new, empty regular file. False when anything already exists under
-/// that name (a dangling symbolic link included) or the file cannot be created.
-bool createNewFile(const std::filesystem::path& path);
+/// The operations that can fail while an output is written and moved into place.
+enum class FileOperation { Create, Write, Sync, Rename };
 
-/// Forces the data written to the file at `path` onto the storage device.
-bool syncFileToDisk(const std::filesystem::path& path);
+/// A test seam: when set, it is asked before each operation, and a non-zero error number it
+/// returns makes that operation fail with it, untried. Production code never sets one.
+using FaultInjector = std::function<int(FileOperation)>;
+void setFaultInjector(FaultInjector injector);
+
+/// Creates `path` as a new, empty regular file open for writing and returns its descriptor, or
+/// -1 when anything already exists under that name (a dangling symbolic link included) or the
+/// file cannot be created.
+int createNewFile(const std::filesystem::path& path);
+
+/// Writes all `size` bytes, resuming after short writes.
+bool writeAll(int fd, const void* bytes, std::size_t size);
+
+/// Forces the file's data onto the storage device.
+bool syncFile(int fd);
+
+bool closeFile(int fd);
+
+/// Gives the open file the permission bits of the file at `model`, and its owner and group as
+/// far as the process may set them.
+bool copyModeAndOwner(int fd, const std::filesystem::path& model);
+
+/// Moves `from` onto `to` in one step. Whatever `to` names is replaced, a symbolic link itself
+/// and never its target.
+std::error_code renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 /// Forces the entries of `directory` (a rename into it, for instance) onto the storage device.
 bool syncDirectory(const std::filesystem::path& directory);

@@ -1,6 +1,7 @@
 #include "tracksieve/slim_writer.h"
 
 #include <algorithm>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
@@ -10,7 +11,6 @@
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
-#include "platform_file.h"
 #include "source_chunk_walk.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/fixed_values.h"
@@ -20,6 +20,7 @@ namespace tracksieve {
 namespace {
 
 constexpr std::uint64_t kChunkHeaderSize = 8;
+constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
 
 namespace fs = std::filesystem;
 
@@ -47,14 +48,6 @@ KeptChannels keptChannelsOf(const PolyWavInfo& info) {
 
 fs::path slimPathFor(const fs::path& source) {
     return source.parent_path() / (source.stem().string() + "_SLIM" + source.extension().string());
-}
-
-fs::path compressingPathFor(const fs::path& source) {
-    std::string name = ".";
-    name += source.stem().string();
-    name += "_compressing";
-    name += source.extension().string();
-    return source.parent_path() / name;
 }
 
 // A metadata chunk on its way out. A chunk cut short in the source keeps its declared size:
@@ -106,24 +99,27 @@ bool namesSameFile(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, ec);
 }
 
-// Streams the kept channels of `frames` whole frames from the source's sample data.
+// Streams the kept channels of `frames` whole frames from the source's sample data, a piece of
+// at most kMaxPieceBytes at a time: a block of wide frames would cost gigabytes.
 void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const KeptChannelGather& gather,
                     std::uint64_t frames, OutputFile& out) {
     std::ifstream in(source, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
-    std::vector<unsigned char> sourceBlock(kBlockFrames * layout.fmt.blockAlign + KeptChannelGather::kSlack);
-    std::vector<unsigned char> outputBlock(kBlockFrames * gather.outputFrameBytes() + KeptChannelGather::kSlack);
+    const std::size_t frameBytes = layout.fmt.blockAlign;
+    const std::size_t pieceFrames = std::clamp<std::size_t>(kMaxPieceBytes / frameBytes, 1, kBlockFrames);
+    std::vector<unsigned char> sourcePiece(pieceFrames * frameBytes + KeptChannelGather::kSlack);
+    std::vector<unsigned char> outputPiece(pieceFrames * gather.outputFrameBytes() + KeptChannelGather::kSlack);
 
     std::uint64_t done = 0;
     while (done < frames) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, kBlockFrames));
-        in.read(reinterpret_cast<char*>(sourceBlock.data()), static_cast<std::streamsize>(wanted * layout.fmt.blockAlign));
-        const std::size_t got = static_cast<std::size_t>(in.gcount()) / layout.fmt.blockAlign;
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, pieceFrames));
+        in.read(reinterpret_cast<char*>(sourcePiece.data()), static_cast<std::streamsize>(wanted * frameBytes));
+        const std::size_t got = static_cast<std::size_t>(in.gcount()) / frameBytes;
         // The sizes already written promise every frame: a source that shrank must not leave
         // a file that claims more than it holds.
         if (got == 0) throw std::runtime_error("Could not read source file");
-        gather.gather(sourceBlock.data(), got, outputBlock.data());
-        out.write(outputBlock.data(), got * gather.outputFrameBytes());
+        gather.gather(sourcePiece.data(), got, outputPiece.data());
+        out.write(outputPiece.data(), got * gather.outputFrameBytes());
         done += got;
     }
 }
@@ -169,10 +165,9 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
         throw std::runtime_error("The slim file would exceed the 4 GiB size limit of a WAV file");
     }
 
-    // Writing straight onto the source would truncate it before its samples are read.
-    const bool viaTemporary = fs::exists(resultPath) && namesSameFile(resultPath, source);
-    const fs::path writePath = viaTemporary ? compressingPathFor(source) : resultPath;
-    OutputFile out(writePath, viaTemporary ? OutputFile::Creation::FreshFile : OutputFile::Creation::CreateOrTruncate);
+    OutputFile out(resultPath);
+    // Replacing the original must not change who may read or write it.
+    if (namesSameFile(resultPath, source)) out.takeModeAndOwnerOf(source);
 
     unsigned char riffHeader[12];
     std::copy_n("RIFF", 4, riffHeader);
@@ -194,16 +189,7 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
 
     for (const OutputChunk& c : after) writeChunk(out, c);
 
-    // Only a complete file, safely on disk, may take the source's place.
-    out.close(viaTemporary);
-    if (viaTemporary) {
-        fs::rename(writePath, resultPath);
-        out.keep();
-        // Best effort: the rename has happened, whatever the directory's sync reports.
-        platform::syncDirectory(resultPath.parent_path().empty() ? fs::path(".") : resultPath.parent_path());
-    } else {
-        out.keep();
-    }
+    out.commit();
     return resultPath;
 }
 

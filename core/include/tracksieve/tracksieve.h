@@ -7,3 +7,4 @@
 #include "tracksieve/scan.h"
 #include "tracksieve/slim_writer.h"
 #include "tracksieve/track_list_rewrite.h"
+#include "tracksieve/version.h"

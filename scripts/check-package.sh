@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Packs an existing build (default: build/) as a Debian package, installs it with apt-get, runs
+# the installed program, builds a small project against the installed package config, and
+# removes the package again. Run as root; CI does.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build_dir=$(realpath "${1:-build}")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export DEBIAN_FRONTEND=noninteractive
+
+(cd "$build_dir" && cpack -G DEB -B "$work/package" >/dev/null)
+deb=$(echo "$work"/package/tracksieve_*.deb)
+version=$(dpkg-deb --field "$deb" Version)
+echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) KiB, installed $(dpkg-deb --field "$deb" Installed-Size) KiB"
+echo "Depends: $(dpkg-deb --field "$deb" Depends)"
+
+apt-get install -y --no-install-recommends "$deb" >/dev/null
+
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+[ "$(/usr/bin/tracksieve-cli --version)" = "tracksieve-cli $version" ] || fail "--version does not say $version"
+[ -f /usr/share/man/man1/tracksieve-cli.1 ] || fail "no man page"
+
+"$build_dir/bin/make-demo-recordings" "$work/takes" >/dev/null
+scan=$(/usr/bin/tracksieve-cli scan -r "$work/takes")
+found=$(sed -n 's/^Found \([0-9]*\) polyphonic WAV file(s);.*/\1/p' <<<"$scan")
+[ -n "$found" ] && [ "$found" -gt 0 ] || fail "the installed program found no recordings: $scan"
+
+cmake -S tests/package/consumer -B "$work/consumer" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/consumer" >/dev/null
+[ "$("$work/consumer/count-poly-wavs" "$work/takes")" = "$version $found" ] || fail "the consumer project disagrees"
+
+apt-get remove -y tracksieve >/dev/null
+[ ! -e /usr/bin/tracksieve-cli ] && [ ! -e /usr/lib/cmake/Tracksieve ] || fail "files left after removal"
+echo "Package installed, checked and removed."
