@@ -328,5 +328,21 @@ TEST_F(HostileReading, AFolderThatVanishesDuringTheScan) {
     EXPECT_EQ(records[3].tracks.size(), 2u);
 }
 
+// A folder that fails to open (taken away during the walk, out of descriptors) costs its own
+// files, never those of the folders listed after it. Here the process may hold only a few
+// files open, and every folder holds a chain of subfolders deeper than that.
+TEST_F(HostileReading, AFolderThatFailsToOpenCostsOnlyItsOwnFiles) {
+    testing::TempDir dir;
+    std::vector<fs::path> expected;
+    for (char day = '1'; day <= '8'; ++day) {
+        const fs::path folder = dir.path() / (std::string("day") + day);
+        expected.push_back(dir.write(folder / (std::string("take") + day + ".wav"), take()));
+        fs::path chain = folder;
+        for (int level = 0; level < 12; ++level) chain /= "deeper";
+        fs::create_directories(chain);
+    }
+    EXPECT_TRUE(testing::holdsWithOpenFiles(8, [&] { return discoverPolyPaths(dir.path(), true, 2) == expected; }));
+}
+
 }  // namespace
 }  // namespace tracksieve
