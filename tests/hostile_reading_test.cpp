@@ -7,6 +7,7 @@
 #include "child_process.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/scan.h"
+#include "tracksieve/slim_writer.h"
 #include "wav_builder.h"
 
 namespace tracksieve {
@@ -153,6 +154,19 @@ TEST_F(HostileReading, SizesOfZeroAndAllOnesInEverySizeField) {
          false},
     };
     for (const Hostile& c : cases) check(c);
+}
+
+// The length shown for a crashed take is the length its slim copy really has.
+TEST_F(HostileReading, ACrashedTakeShowsTheLengthOfItsSlimCopy) {
+    const std::string crashed =
+        WavBuilder().chunk("bext", bextBody(0)).fmt({}).chunkDeclaring("data", takeFrames() + "\x01\x02", 0xFFFFFFFF).bytes();
+    const PolyWavInfo source = check({"crashed take", crashed, "", true, 0.1});
+    testing::TempDir dir;
+    const fs::path copy = compressPolyWav(dir.write("crashed.wav", crashed), false, kThreshold, {});
+    const PolyWavInfo slim = analyzePolyWav(copy, kThreshold);
+    EXPECT_EQ(slim.error, "");
+    EXPECT_EQ(slim.channels, 1);
+    EXPECT_DOUBLE_EQ(slim.durationSeconds, source.durationSeconds);
 }
 
 TEST_F(HostileReading, OddSizesWithoutThePadByte) {
