@@ -8,6 +8,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   sndfile-programs sox mediainfo
   dpkg-dev file
+  ffmpeg  # compress_benchmark sets the slim against it
 )
 
 missing=()

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <system_error>
 
@@ -27,9 +28,15 @@ bool isHiddenOrNameless(const fs::path& path) {
 
 bool isPolyCandidate(const fs::path& path, int minChannels) {
     if (!hasWavExtension(path) || isHiddenOrNameless(path)) return false;
-    WavFile wav;
-    if (!openWav(path, wav)) return false;
-    return static_cast<int>(wav.channels) >= minChannels;
+    // A file the test cannot finish (out of memory on its metadata, say) is kept, so that
+    // its analysis tells the user what went wrong instead of the file silently missing.
+    try {
+        WavFile wav;
+        if (!openWav(path, wav)) return false;
+        return static_cast<int>(wav.channels) >= minChannels;
+    } catch (const std::exception&) {
+        return true;
+    }
 }
 
 // std::string compares through char_traits<char>, which orders bytes as unsigned char: plain
