@@ -13,8 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "little_endian.h"
 #include "platform_file.h"
+#include "tracksieve/analysis.h"
 #include "tracksieve/scan.h"
 #include "tracksieve/track_list_rewrite.h"
 #include "wav_builder.h"
@@ -454,6 +456,48 @@ TEST_F(SlimWriter, InjectedFailuresLeaveTheFolderAsItWas) {
             EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_SLIM.wav"));
         }
     }
+}
+
+// Twenty frames of `frameBytes` bytes holding 16-bit samples of `channels` channels, a sound only
+// on `loud`.
+std::string wideFrames(std::uint16_t channels, std::uint16_t frameBytes, const std::vector<std::size_t>& loud) {
+    std::string samples(20u * frameBytes, '\0');
+    for (std::size_t frame = 0; frame < 20; ++frame) {
+        for (std::size_t c : loud) samples[frame * frameBytes + 2 * c + 1] = '\x40';
+    }
+    return WavBuilder().fmt({.channels = channels, .blockAlign = frameBytes}).data(samples).bytes();
+}
+
+TEST_F(SlimWriter, WideFramesAreCopiedInBoundedMemory) {
+    if (!testing::addressSpaceIsLimitable()) GTEST_SKIP() << "address space cannot be limited here";
+    const fs::path padded = write("padded.wav", wideFrames(3, 65534, {0, 2}));
+    const fs::path wide = write("wide.wav", wideFrames(32767, 65534, {0, 5, 100}));
+    EXPECT_TRUE(testing::holdsWithinMemory(64 << 20, [&] {
+        const PolyWavInfo paddedCopy = analyzePolyWav(compressPolyWav(padded, false, kThreshold), kThreshold);
+        const PolyWavInfo wideCopy = analyzePolyWav(compressPolyWav(wide, true, kThreshold), kThreshold);
+        return paddedCopy.activeCount() == 2 && paddedCopy.durationSeconds * 48000 == 20 && wideCopy.activeCount() == 3 &&
+               wideCopy.channels == 3;
+    }));
+}
+
+TEST_F(SlimWriter, AReadOnlyFolderRefusesTheOutputAndKeepsTheSource) {
+    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
+    const fs::path source = write("A.wav", bytes);
+    fs::permissions(dir_.path(), fs::perms(0555));
+    EXPECT_TRUE(testing::holdsUnprivileged([&] {
+        for (const bool overwrite : {false, true}) {
+            try {
+                compressPolyWav(source, overwrite, kThreshold);
+                return false;
+            } catch (const std::runtime_error& e) {
+                if (std::string(e.what()) != "Could not create output file") return false;
+            }
+        }
+        return true;
+    }));
+    fs::permissions(dir_.path(), fs::perms(0700));
+    EXPECT_EQ(readFile(source), bytes);
+    EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
 }
 
 }  // namespace

@@ -8,19 +8,18 @@
 #include <system_error>
 #include <vector>
 
+#include "frame_pieces.h"
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
 #include "source_chunk_walk.h"
 #include "tracksieve/analysis.h"
-#include "tracksieve/fixed_values.h"
 #include "tracksieve/track_list_rewrite.h"
 
 namespace tracksieve {
 namespace {
 
 constexpr std::uint64_t kChunkHeaderSize = 8;
-constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
 
 namespace fs = std::filesystem;
 
@@ -74,26 +73,22 @@ bool namesSameFile(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, ec);
 }
 
-// Streams the kept channels of `frames` whole frames from the source's sample data, a piece of
-// at most kMaxPieceBytes at a time: a block of wide frames would cost gigabytes.
+// Streams the kept channels of `frames` whole frames from the source's sample data, a bounded
+// piece at a time.
 void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const KeptChannelGather& gather,
                     std::uint64_t frames, OutputFile& out) {
     std::ifstream in(source, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
-    const std::size_t frameBytes = layout.fmt.blockAlign;
-    const std::size_t pieceFrames = std::clamp<std::size_t>(kMaxPieceBytes / frameBytes, 1, kBlockFrames);
-    std::vector<unsigned char> sourcePiece(pieceFrames * frameBytes + KeptChannelGather::kSlack);
-    std::vector<unsigned char> outputPiece(pieceFrames * gather.outputFrameBytes() + KeptChannelGather::kSlack);
+    FramePieceReader reader(in, layout.fmt.blockAlign, KeptChannelGather::kSlack);
+    std::vector<unsigned char> outputPiece(reader.pieceFrames() * gather.outputFrameBytes() + KeptChannelGather::kSlack);
 
     std::uint64_t done = 0;
     while (done < frames) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, pieceFrames));
-        in.read(reinterpret_cast<char*>(sourcePiece.data()), static_cast<std::streamsize>(wanted * frameBytes));
-        const std::size_t got = static_cast<std::size_t>(in.gcount()) / frameBytes;
+        const std::size_t got = reader.read(static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, reader.pieceFrames())));
         // The sizes already written promise every frame: a source that shrank must not leave
         // a file that claims more than it holds.
         if (got == 0) throw std::runtime_error("Could not read source file");
-        gather.gather(sourcePiece.data(), got, outputPiece.data());
+        gather.gather(reader.data(), got, outputPiece.data());
         out.write(outputPiece.data(), got * gather.outputFrameBytes());
         done += got;
     }
