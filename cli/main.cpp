@@ -5,5 +5,6 @@
 #include "cli_app.h"
 
 int main(int argc, char** argv) {
-    return tracksieve::cli::runCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    const tracksieve::cli::Terminals terminals{.out = isatty(STDOUT_FILENO) == 1, .err = isatty(STDERR_FILENO) == 1};
+    return tracksieve::cli::runCli(argc, argv, std::cout, std::cerr, terminals);
 }

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "visible_text.h"
+
 namespace tracksieve::cli {
 namespace {
 
@@ -46,8 +48,8 @@ std::string progressText(int done, int total, const std::filesystem::path& file)
     return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + file.filename().string();
 }
 
-void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out) {
-    for (const PolyWavInfo& record : records) out << record.summary() << '\n';
+void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out, bool outIsTerminal) {
+    for (const PolyWavInfo& record : records) out << textFor(outIsTerminal, record.summary()) << '\n';
     out << foundStatus(records) << '\n';
 }
 
