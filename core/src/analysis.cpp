@@ -47,7 +47,7 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
     in.clear();
     in.seekg(wav.dataOffset, std::ios::beg);
     const std::size_t blockAlign = wav.blockAlign;
-    FramePieceReader reader(in, blockAlign);
+    FramePieceReader reader(in, blockAlign, totalFrames);
     auto reachedThreshold = [threshold](double peak) { return !(peak < threshold); };
 
     bool dataEnded = false;
