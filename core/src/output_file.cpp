@@ -18,8 +18,11 @@ namespace fs = std::filesystem;
 }  // namespace
 
 fs::path OutputFile::temporaryPathFor(const fs::path& finalPath) {
-    return finalPath.parent_path() /
-           ("." + finalPath.stem().string() + "_compressing" + finalPath.extension().string());
+    fs::path name = ".";
+    name += finalPath.stem();
+    name += "_compressing";
+    name += finalPath.extension();
+    return finalPath.parent_path() / name;
 }
 
 OutputFile::OutputFile(const fs::path& finalPath)
