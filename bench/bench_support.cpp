@@ -1,6 +1,13 @@
 #include "bench_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -8,6 +15,8 @@
 
 #include "little_endian.h"
 #include "wav_builder.h"
+
+extern char** environ;
 
 namespace tracksieve::bench {
 
@@ -64,6 +73,41 @@ std::vector<double> medianSeconds(int rounds, const std::vector<std::function<vo
         medians.push_back(times[times.size() / 2]);
     }
     return medians;
+}
+
+ChildRun runChild(const std::vector<std::string>& argv) {
+    std::vector<char*> arguments;
+    for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    // Whatever the child reports on its standard output would only clutter the figures.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int started = posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) throw std::runtime_error("could not start " + argv[0]);
+    int status = 0;
+    rusage usage{};
+    while (wait4(child, &status, 0, &usage) < 0) {
+        if (errno != EINTR) throw std::runtime_error("could not wait for " + argv[0]);
+    }
+#ifdef __APPLE__
+    const long peakKiB = usage.ru_maxrss / 1024;
+#else
+    const long peakKiB = usage.ru_maxrss;
+#endif
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, peakKiB};
+}
+
+ChildRun runShell(const std::string& command) {
+    const ChildRun run = runChild({"/bin/sh", "-c", command});
+    if (run.exitStatus != 0) throw std::runtime_error("failed: " + command);
+    return run;
+}
+
+bool installed(const std::string& tool) {
+    return runChild({"/bin/sh", "-c", "command -v " + tool + " >/dev/null 2>&1"}).exitStatus == 0;
 }
 
 }  // namespace tracksieve::bench

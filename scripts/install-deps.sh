@@ -9,6 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   sndfile-programs sox mediainfo
   dpkg-dev file
+  ffmpeg  # compress_benchmark sets the slim against it
 )
 # The Windows cross-build and its test run under wine (scripts/test-windows.sh).
 if [ "${1:-}" = "--windows" ]; then

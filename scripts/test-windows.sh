@@ -35,7 +35,7 @@ ln -sfn /usr/include/nlohmann "$deps/include/nlohmann"
 cp -r /usr/share/cmake/CLI11 /usr/share/cmake/nlohmann_json "$deps/share/cmake/"
 
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DTRACKSIEVE_BUILD_BENCH=OFF -DTRACKSIEVE_BUILD_TOOLS=ON \
+  -DTRACKSIEVE_BUILD_BENCH=OFF -DTRACKSIEVE_BUILD_TOOLS=ON -DTRACKSIEVE_BUILD_DESKTOP=OFF \
   -DGTest_DIR="$deps/lib/cmake/GTest" -DCLI11_DIR="$deps/share/cmake/CLI11" \
   -Dnlohmann_json_DIR="$deps/share/cmake/nlohmann_json"
 cmake --build "$build_dir" -j "$(nproc)"

@@ -119,9 +119,14 @@ TEST_F(Analysis, ThresholdOfZeroOrNanMarksNothingEmpty) {
 
 TEST_F(Analysis, DurationFollowsTheDeclaredSizeAndTheSampleRate) {
     PolyWavInfo info = analyze(WavBuilder().fmt({.channels = 8, .bitsPerSample = 24})
-                                   .chunkDeclaring("data", constantFrames(24, 8, 10, 0x100000), 11'520'000).bytes());
+                                   .data(constantFrames(24, 8, 480'000, 0x100000)).chunk("LIST", "tail").bytes());
     EXPECT_DOUBLE_EQ(info.durationSeconds, 10.0);
     EXPECT_EQ(info.tracks[7].peak, 0.125);
+
+    // Frames of a size that stays inside the file count even where a later chunk holds them.
+    info = analyze(WavBuilder().fmt({}).chunkDeclaring("data", constantFrames(16, 2, 2, 200), 4800 * 4)
+                       .chunk("iXML", std::string(4800 * 4, ' ')).bytes());
+    EXPECT_DOUBLE_EQ(info.durationSeconds, 0.1);
 
     info = analyze(WavBuilder().fmt({.sampleRate = 0}).data(constantFrames(16, 2, 4, 200)).bytes());
     EXPECT_EQ(info.durationSeconds, 0.0);
@@ -131,6 +136,20 @@ TEST_F(Analysis, DurationFollowsTheDeclaredSizeAndTheSampleRate) {
     ASSERT_EQ(info.error, "");
     EXPECT_EQ(info.durationSeconds, 0.0);
     for (const TrackInfo& t : info.tracks) EXPECT_TRUE(t.peak == 0.0 && t.rms == 0.0 && t.empty) << t.index;
+}
+
+// A recorder that lost power leaves a size of 0xFFFFFFFF or one past the end of the file: only
+// the whole frames present count, as in the slim copy.
+TEST_F(Analysis, ADataSizePastTheEndOfTheFileCountsTheFramesPresent) {
+    const std::string frames = constantFrames(16, 2, 4800, 200);
+    const std::pair<std::string, std::uint32_t> cases[] = {
+        {frames, 0xFFFFFFFF}, {frames, 4801 * 4}, {frames + "\x01\x02\x03", 0xFFFFFFFF}, {frames + "\x01", 4801 * 4 + 1}};
+    for (const auto& [samples, declared] : cases) {
+        const PolyWavInfo info = analyze(WavBuilder().fmt({}).chunkDeclaring("data", samples, declared).bytes());
+        ASSERT_EQ(info.error, "") << declared;
+        EXPECT_DOUBLE_EQ(info.durationSeconds, 0.1) << declared;
+        EXPECT_TRUE(info.summary().ends_with("48000 Hz  0.1s")) << info.summary();
+    }
 }
 
 // Neither a partial frame at a truncated end nor the padding of a frame is decoded: both hold
@@ -146,14 +165,17 @@ TEST_F(Analysis, OnlyTheSamplesOfWholeFramesAreDecoded) {
     EXPECT_EQ(info.tracks[1].peak, 64.0 / 32768);
     EXPECT_DOUBLE_EQ(info.tracks[1].rms, std::sqrt((64.0 / 32768) * (64.0 / 32768) / 9));
 
-    const std::string paddedFrame("\x00\x01\x00\x00\xFF\x7F\xFF\x7F", 8);  // two 16-bit channels in 8 bytes
-    info = analyze(WavBuilder().fmt({.blockAlign = 8}).data(paddedFrame + paddedFrame).bytes());
+    // Three bytes of padding do not split between two channels, so they end the frame.
+    const std::string paddedFrame("\x00\x01\x00\x00\xFF\x7F\xFF", 7);
+    info = analyze(WavBuilder().fmt({.blockAlign = 7}).data(paddedFrame + paddedFrame).bytes());
     ASSERT_EQ(info.error, "");
     EXPECT_EQ(info.tracks[0].peak, 256.0 / 32768);
     EXPECT_EQ(info.tracks[1].peak, 0.0);
 }
 
-// Float of 16 or 24 bits, and a frame smaller than its samples, fail like a file that does not open.
+// Float of 16 or 24 bits, a frame smaller than its samples, and a frame of equal containers
+// wider than the samples (nothing says where in them each sample sits) fail like a file that
+// does not open.
 TEST_F(Analysis, FailuresComeBackAsARecordWithoutTracks) {
     const std::string samples(60, '\x7F');
     const std::pair<std::string, const char*> cases[] = {
@@ -161,6 +183,13 @@ TEST_F(Analysis, FailuresComeBackAsARecordWithoutTracks) {
         {WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 16}).data(samples).bytes(), "Unsupported bit depth"},
         {WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 24}).data(samples).bytes(), "Unsupported bit depth"},
         {WavBuilder().fmt({.channels = 4, .bitsPerSample = 24, .blockAlign = 6}).data(samples).bytes(),
+         "Invalid format"},
+        {WavBuilder().fmt({.channels = 2, .bitsPerSample = 24, .blockAlign = 8})
+             .data(std::string("\x0c\x5a\x00\x00\x0c\x5a\x00\x00", 8)).bytes(),
+         "Invalid format"},
+        {WavBuilder().fmt({.channels = 2, .bitsPerSample = 16, .blockAlign = 6}).data(samples).bytes(),
+         "Invalid format"},
+        {WavBuilder().fmt({.channels = 1, .bitsPerSample = 16, .blockAlign = 4}).data(samples).bytes(),
          "Invalid format"},
     };
     for (const auto& [bytes, error] : cases) {

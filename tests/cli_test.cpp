@@ -206,6 +206,25 @@ TEST_F(CliSlim, ReportsEachFileInOrderThenTheStatusLine) {
     EXPECT_EQ(channelsOf(dir_.path() / "c_SLIM.wav"), 1);
 }
 
+// Files that cannot be read are reported and passed over; the source stays as it was.
+TEST_F(CliSlim, GoesOnPastFilesThatCannotBeRead) {
+    const std::string containers = WavBuilder().fmt({.bitsPerSample = 24, .blockAlign = 8})
+                                       .data(std::string("\x0c\x5a\x00\x00\x00\x00\x00\x00", 8)).bytes();
+    dir_.write("containers.wav", containers);
+    dir_.write("cut.wav", wavWithLevels({1000, 0}).substr(0, 30));
+    dir_.write("z.wav", wavWithLevels({1000, 0}));
+
+    const CliRun run = runCli({"slim", path("containers.wav"), path("cut.wav"), path("z.wav")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "containers.wav: Invalid format\n"
+              "cut.wav: Invalid fmt chunk\n"
+              "z.wav \xE2\x86\x92 z_SLIM.wav (1 removed, 1 kept)\n"
+              "Removed empty tracks from 1 file(s). 2 failed.\n");
+    EXPECT_EQ(readFile(dir_.path() / "containers.wav"), containers);
+    EXPECT_FALSE(fs::exists(dir_.path() / "containers_SLIM.wav"));
+}
+
 TEST_F(CliSlim, OverwriteAndOutputChooseWhereTheResultGoes) {
     dir_.write("a.wav", wavWithLevels({1000, 0, 1000}));
     const CliRun overwrite = runCli({"slim", "--overwrite", path("a.wav")});

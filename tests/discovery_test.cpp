@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 
+#include "child_process.h"
 #include "tracksieve/scan.h"
 #include "wav_builder.h"
 
@@ -13,27 +11,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::constantFrames;
+using testing::holdsUnprivileged;
 using testing::TempDir;
 using testing::WavBuilder;
 
 std::string polyWav(std::uint16_t channels = 4) {
     return WavBuilder().fmt({.channels = channels}).data(constantFrames(16, channels, 8, 1000)).bytes();
-}
-
-// Permissions do not bind the superuser, so as root the check runs in a child process that
-// has given up its privileges for those of "nobody"; the child answers through its exit status.
-bool holdsUnprivileged(const std::function<bool()>& check) {
-    if (geteuid() != 0) return check();
-    const pid_t child = fork();
-    if (child == 0) {
-        try {
-            _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
-        } catch (...) {
-            _exit(1);
-        }
-    }
-    int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 class Discovery : public ::testing::Test {

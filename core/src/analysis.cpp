@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <exception>
+#include <new>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "channel_levels.h"
+#include "frame_pieces.h"
 #include "recorder_metadata.h"
 #include "tracksieve/fixed_values.h"
 #include "wav_reader.h"
@@ -34,7 +37,7 @@ struct ScanResult {
 };
 
 // Reads the sample data block by block until every channel has reached the threshold (no
-// channel can then end up empty) or the data ends.
+// channel can then end up empty) or the data ends. A block is read in bounded pieces.
 ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t totalFrames, double threshold) {
     const std::size_t channels = wav.channels;
     ScanResult scan{std::vector<double>(channels, 0.0), std::vector<double>(channels, 0.0)};
@@ -44,21 +47,38 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
     in.clear();
     in.seekg(wav.dataOffset, std::ios::beg);
     const std::size_t blockAlign = wav.blockAlign;
-    // Only bytes just read are ever decoded, so the buffer needs no zero fill.
-    const auto block = std::make_unique_for_overwrite<unsigned char[]>(blockAlign * kBlockFrames);
+    FramePieceReader reader(in, blockAlign);
     auto reachedThreshold = [threshold](double peak) { return !(peak < threshold); };
 
-    while (scan.framesScanned < totalFrames) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(totalFrames - scan.framesScanned, kBlockFrames));
-        in.read(reinterpret_cast<char*>(block.get()), static_cast<std::streamsize>(wanted * blockAlign));
-        const std::size_t frames = static_cast<std::size_t>(in.gcount()) / blockAlign;
-        if (frames == 0) break;
-        accumulateFrames(encoding, block.get(), frames, blockAlign, channels, scan.peaks.data(),
-                         scan.sumsOfSquares.data());
-        scan.framesScanned += frames;
+    bool dataEnded = false;
+    while (!dataEnded && scan.framesScanned < totalFrames) {
+        const std::uint64_t blockEnd = std::min<std::uint64_t>(totalFrames, scan.framesScanned + kBlockFrames);
+        while (scan.framesScanned < blockEnd) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(blockEnd - scan.framesScanned,
+                                                                                  reader.pieceFrames()));
+            const std::size_t frames = reader.read(wanted);
+            accumulateFrames(encoding, reader.data(), frames, blockAlign, channels, scan.peaks.data(),
+                             scan.sumsOfSquares.data());
+            scan.framesScanned += frames;
+            if (frames < wanted) {
+                dataEnded = true;
+                break;
+            }
+        }
         if (std::all_of(scan.peaks.begin(), scan.peaks.end(), reachedThreshold)) break;
     }
     return scan;
+}
+
+// The decoder takes the samples to sit side by side from the start of each frame. A frame too
+// small for them would have it read into the next frame. A frame that splits evenly into
+// containers wider than the sample (24 bits in 4 bytes) does not say where in its container
+// each sample sits, and a wrong guess can make a sounding channel look empty. Padding that does
+// not split among the channels can only sit at the end of the frame.
+bool frameLayoutIsKnown(const WavFile& wav) {
+    const std::size_t bytesPerSample = wav.bitsPerSample / 8;
+    if (wav.blockAlign < wav.channels * bytesPerSample) return false;
+    return wav.blockAlign % wav.channels != 0 || wav.blockAlign / wav.channels == bytesPerSample;
 }
 
 std::vector<std::string> defaultTrackNames(std::size_t channels) {
@@ -66,6 +86,13 @@ std::vector<std::string> defaultTrackNames(std::size_t channels) {
     names.reserve(channels);
     for (std::size_t i = 0; i < channels; ++i) names.push_back("Track " + std::to_string(i + 1));
     return names;
+}
+
+PolyWavInfo failedRecord(const std::filesystem::path& path, std::string message) {
+    PolyWavInfo info;
+    info.path = path;
+    info.error = std::move(message);
+    return info;
 }
 
 // The analysis after `openWav`, whatever the bytes came from; a failed open left its message.
@@ -81,8 +108,7 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
         info.error = "Unsupported bit depth";
         return info;
     }
-    // A frame too small for its samples would have the decoder read into the next frame.
-    if (wav.blockAlign < static_cast<std::size_t>(wav.channels) * (wav.bitsPerSample / 8)) {
+    if (!frameLayoutIsKnown(wav)) {
         info.error = "Invalid format";
         return info;
     }
@@ -92,7 +118,9 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
     info.bitsPerSample = wav.bitsPerSample;
     info.isFloat = wav.sampleFormat == kFormatFloat;
 
-    const std::uint64_t totalFrames = wav.dataSize / wav.blockAlign;
+    // A crashed recorder may leave a size that runs past the end of the file: only the frames
+    // really there count, so that the duration matches what a slim copy will hold.
+    const std::uint64_t totalFrames = wav.dataBytesPresent / wav.blockAlign;
     info.durationSeconds =
         wav.sampleRate == 0 ? 0.0 : static_cast<double>(totalFrames) / static_cast<double>(wav.sampleRate);
 
@@ -117,18 +145,29 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
     return info;
 }
 
+// Whatever goes wrong with one file must not end a scan of many: it becomes that file's failed
+// record.
+template <typename Open>
+PolyWavInfo analyzeGuarded(const std::filesystem::path& path, double threshold, Open open) {
+    try {
+        WavFile wav;
+        open(wav);
+        return analyzeOpened(wav, path, threshold);
+    } catch (const std::bad_alloc&) {
+        return failedRecord(path, "Not enough memory to analyse this file");
+    } catch (const std::exception& e) {
+        return failedRecord(path, e.what());
+    }
+}
+
 }  // namespace
 
 PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) {
-    WavFile wav;
-    openWav(path, wav);
-    return analyzeOpened(wav, path, threshold);
+    return analyzeGuarded(path, threshold, [&path](WavFile& wav) { openWav(path, wav); });
 }
 
 PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& path, double threshold) {
-    WavFile wav;
-    openWav(source, wav);
-    return analyzeOpened(wav, path, threshold);
+    return analyzeGuarded(path, threshold, [&source](WavFile& wav) { openWav(source, wav); });
 }
 
 }  // namespace tracksieve

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <system_error>
 
@@ -28,9 +29,15 @@ bool isHiddenOrNameless(const fs::path& path) {
 
 bool isPolyCandidate(const fs::path& path, int minChannels) {
     if (!hasWavExtension(path) || isHiddenOrNameless(path)) return false;
-    WavFile wav;
-    if (!openWav(path, wav)) return false;
-    return static_cast<int>(wav.channels) >= minChannels;
+    // A file the test cannot finish (out of memory on its metadata, say) is kept, so that
+    // its analysis tells the user what went wrong instead of the file silently missing.
+    try {
+        WavFile wav;
+        if (!openWav(path, wav)) return false;
+        return static_cast<int>(wav.channels) >= minChannels;
+    } catch (const std::exception&) {
+        return true;
+    }
 }
 
 // std::string compares through char_traits<char>, which orders bytes as unsigned char: plain
@@ -39,19 +46,25 @@ bool fileNameLess(const fs::path& a, const fs::path& b) {
     return pathToUtf8(a.filename()) < pathToUtf8(b.filename());
 }
 
-// Unreadable corners of a tree must not cost the user the files found elsewhere in it, so
-// errors skip or end the walk instead of failing the scan.
+// Unreadable corners of a tree must not cost the user the files found elsewhere in it. Each
+// folder is listed on its own, one at a time: one that cannot be opened or read to its end
+// (locked, taken away during the walk) costs only its own files, and however deep the tree,
+// the walk holds a single folder open. Links to folders are listed but not followed.
 void walkTree(const fs::path& dir, int minChannels, std::vector<fs::path>& found) {
-    std::error_code error;
-    fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, error);
-    for (const fs::recursive_directory_iterator end; it != end;) {
-        if (error) {
-            error.clear();
-            it.increment(error);
-            continue;
+    std::vector<fs::path> folders{dir};
+    while (!folders.empty()) {
+        const fs::path folder = std::move(folders.back());
+        folders.pop_back();
+        std::error_code error;
+        for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+             !error && it != end; it.increment(error)) {
+            std::error_code statusError;
+            if (it->is_directory(statusError) && !it->is_symlink(statusError)) {
+                folders.push_back(it->path());
+            } else if (it->is_regular_file(statusError) && isPolyCandidate(it->path(), minChannels)) {
+                found.push_back(it->path());
+            }
         }
-        if (it->is_regular_file(error) && isPolyCandidate(it->path(), minChannels)) found.push_back(it->path());
-        it.increment(error);
     }
 }
 

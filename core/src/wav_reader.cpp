@@ -111,6 +111,7 @@ bool openWav(std::istream& source, WavFile& wav) {
         } else if (header->is("data")) {
             wav.dataOffset = static_cast<std::int64_t>(bodyOffset);
             wav.dataSize = size;
+            wav.dataBytesPresent = reader.bytesPresent(bodyOffset, size);
             in.seekg(size, std::ios::cur);
             dataSeen = true;
         } else if (header->is("bext")) {

@@ -25,6 +25,7 @@ struct WavFile {
     std::uint16_t sampleFormat = kFormatPcm;
     std::int64_t dataOffset = 0;
     std::uint64_t dataSize = 0;
+    std::uint64_t dataBytesPresent = 0;  // `dataSize`, or less where the file ends early
     std::string ixmlText;
     std::uint64_t timeReference = 0;
     bool hasTimeReference = false;
