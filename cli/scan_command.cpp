@@ -8,6 +8,7 @@
 #include "scan_report.h"
 #include "visible_text.h"
 #include "tracksieve/fixed_values.h"
+#include "tracksieve/path_text.h"
 #include "tracksieve/scan.h"
 
 namespace tracksieve::cli {
@@ -20,7 +21,7 @@ constexpr const char* kClearLine = "\r\x1b[K";
 int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     std::error_code statusError;
     if (!std::filesystem::is_directory(request.dir, statusError)) {
-        err << textFor(request.errIsTerminal, "Not a directory: " + request.dir.string()) << '\n';
+        err << textFor(request.errIsTerminal, "Not a directory: " + pathToUtf8(request.dir)) << '\n';
         return kExitUsage;
     }
 
