@@ -1,0 +1,95 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <tracksieve/poly_wav_info.h>
+
+#include "core_operations.h"
+#include "toolkit.h"
+#include "window_description.h"
+
+namespace tracksieve::app {
+
+/// Label is the default text colour; the toolkit picks shades readable on its background.
+enum class TextColor { Label, Red, Green, Orange };
+
+struct Cell {
+    std::string text;
+    TextColor color = TextColor::Label;
+    friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+enum class TerminateReply { Now, Later };
+enum class Job { None, Scan, Removal };
+
+/// The window logic of the desktop program: the list of analysed files, the scan and removal
+/// flows and both tables' data. It reaches the screen only through `Toolkit`, and must outlive
+/// every job and block it posts there.
+class AppDelegate {
+public:
+    explicit AppDelegate(Toolkit& toolkit, CoreOperations core = coreOperations());
+
+    void applicationDidFinishLaunching();
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    /// A removal finishes the file it is writing first and then calls `Toolkit::terminate`;
+    /// a scan only reads, so the application may end under it.
+    TerminateReply applicationShouldTerminate();
+    Job runningJob() const { return _job; }
+
+    const std::vector<PolyWavInfo>& results() const { return _results; }
+    bool busy() const { return _busy; }
+    void setBusy(bool busy, const std::optional<std::string>& message);
+    void alert(const std::string& message);
+
+    /// A control's action.
+    void perform(Action action);
+    void browse();
+    void scan();
+    /// Puts `path` into the path field and scans it: the chooser's OK, or a folder dropped on
+    /// the window.
+    void openFolder(const std::string& path);
+
+    int numberOfRowsInTableView(Table table) const;
+    /// The text and colour of one cell; none for a row outside the table.
+    std::optional<Cell> viewForTableColumn(Table table, const std::string& columnId, int row) const;
+    void tableViewSelectionDidChange(Table table);
+    void refreshTracks();
+    void selectAllFiles();
+    std::vector<std::size_t> selectedFileIndexes() const;
+
+    void compressSelected();
+    void compressAll();
+    void runCompress(const std::vector<std::size_t>& indexes);
+
+private:
+    struct RemovalItem {
+        std::filesystem::path path;
+        int removed;
+        int kept;
+    };
+    struct RemovalReport {
+        std::string written;
+        std::string failed;
+        int writtenCount = 0;
+        int failedCount = 0;
+    };
+
+    const PolyWavInfo* shownFile() const;
+    void scanFinished(const std::string& error, std::vector<PolyWavInfo> found);
+    void removalFinished(const RemovalReport& report);
+
+    std::vector<PolyWavInfo> _results;
+    bool _busy = false;
+    Toolkit& _toolkit;
+    CoreOperations _core;
+    Job _job = Job::None;
+    // Read by the removal job before each file.
+    std::shared_ptr<std::atomic<bool>> _stopRemoval = std::make_shared<std::atomic<bool>>(false);
+};
+
+}  // namespace tracksieve::app

@@ -1,0 +1,21 @@
+#include "core_operations.h"
+
+#include <tracksieve/fixed_values.h>
+#include <tracksieve/slim_writer.h>
+
+namespace tracksieve::app {
+
+CoreOperations coreOperations() {
+    return {
+        .scanDirectory =
+            [](const std::filesystem::path& dir, bool recursive, const ScanProgress& onProgress) {
+                return tracksieve::scanDirectory(dir, recursive, kThreshold, kMinChannels, onProgress);
+            },
+        .compressPolyWav =
+            [](const std::filesystem::path& source, bool overwrite) {
+                return tracksieve::compressPolyWav(source, overwrite, kThreshold);
+            },
+    };
+}
+
+}  // namespace tracksieve::app

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include <tracksieve/poly_wav_info.h>
+#include <tracksieve/scan.h>
+
+namespace tracksieve::app {
+
+/// The two long core calls of the window, with the fixed threshold and channel minimum bound.
+/// Tests wrap them to act while a call runs.
+struct CoreOperations {
+    std::function<std::vector<PolyWavInfo>(const std::filesystem::path& dir, bool recursive,
+                                           const ScanProgress& onProgress)>
+        scanDirectory;
+    std::function<std::filesystem::path(const std::filesystem::path& source, bool overwrite)> compressPolyWav;
+};
+
+CoreOperations coreOperations();
+
+}  // namespace tracksieve::app

@@ -1,0 +1,106 @@
+#include "window_description.h"
+
+namespace tracksieve::app {
+namespace {
+
+using enum Control;
+using A = Anchor;
+
+WindowDescription makeMainWindow() {
+    WindowDescription window;
+    window.title = "Tracksieve";
+    window.subtitle = "By Larkmoor";
+    window.contentSize = {960, 640};
+    window.minimumContentSize = {760, 480};
+
+    window.controls = {{
+        {.control = PathField,
+         .kind = ControlKind::TextField,
+         .placeholder = "Choose a directory with polyphonic WAV files…",
+         .returnAction = Action::Scan},
+        {.control = BrowseButton, .kind = ControlKind::PushButton, .text = "Browse…", .action = Action::Browse},
+        {.control = ScanButton, .kind = ControlKind::PushButton, .text = "Scan", .action = Action::Scan},
+        {.control = RecursiveCheck, .kind = ControlKind::Checkbox, .text = "Include subfolders"},
+        {.control = OverwriteCheck,
+         .kind = ControlKind::Checkbox,
+         .text = "Overwrite originals when removing empty tracks"},
+        {.control = FileTable,
+         .kind = ControlKind::Table,
+         .table = TableSettings{.columns = {{"file", "Polyphonic WAV files", 520}}, .allowsMultipleSelection = true}},
+        {.control = TrackTable,
+         .kind = ControlKind::Table,
+         .table = TableSettings{.columns = {{"num", "#", 40}, {"name", "Name", 140}, {"peak", "Peak", 80},
+                                            {"status", "Status", 70}}}},
+        {.control = DetailsLabel, .kind = ControlKind::Label},
+        {.control = RemoveAllButton,
+         .kind = ControlKind::PushButton,
+         .text = "Remove Empty Tracks From All",
+         .action = Action::CompressAll},
+        {.control = RemoveSelectedButton,
+         .kind = ControlKind::PushButton,
+         .text = "Remove Empty Tracks From Selected",
+         .action = Action::CompressSelected},
+        {.control = SelectAllButton, .kind = ControlKind::PushButton, .text = "Select All", .action = Action::SelectAllFiles},
+        {.control = StatusLabel, .kind = ControlKind::Label, .text = "Choose a directory to scan for polyphonic WAV files."},
+        {.control = Progress, .kind = ControlKind::ProgressBar, .hidden = true},
+    }};
+
+    const std::optional<Control> content;
+    window.constraints = {
+        {PathField, A::Top, content, A::Top, 1, 14},
+        {PathField, A::Leading, content, A::Leading, 1, 14},
+        {BrowseButton, A::CenterY, PathField, A::CenterY},
+        {BrowseButton, A::Leading, PathField, A::Trailing, 1, 8},
+        {ScanButton, A::CenterY, PathField, A::CenterY},
+        {ScanButton, A::Leading, BrowseButton, A::Trailing, 1, 8},
+        {ScanButton, A::Trailing, content, A::Trailing, 1, -14},
+        {PathField, A::Height, {}, A::None, 1, 24},
+        {RecursiveCheck, A::Top, PathField, A::Bottom, 1, 10},
+        {RecursiveCheck, A::Leading, content, A::Leading, 1, 14},
+        {OverwriteCheck, A::CenterY, RecursiveCheck, A::CenterY},
+        {OverwriteCheck, A::Leading, RecursiveCheck, A::Trailing, 1, 16},
+        {FileTable, A::Top, RecursiveCheck, A::Bottom, 1, 10},
+        {FileTable, A::Leading, content, A::Leading, 1, 14},
+        {FileTable, A::Bottom, RemoveAllButton, A::Top, 1, -10},
+        {FileTable, A::Width, content, A::Width, 0.58, -14},
+        {TrackTable, A::Top, FileTable, A::Top},
+        {TrackTable, A::Leading, FileTable, A::Trailing, 1, 10},
+        {TrackTable, A::Trailing, content, A::Trailing, 1, -14},
+        {TrackTable, A::Bottom, DetailsLabel, A::Top, 1, -8},
+        {DetailsLabel, A::Leading, TrackTable, A::Leading},
+        {DetailsLabel, A::Trailing, TrackTable, A::Trailing},
+        {DetailsLabel, A::Bottom, RemoveAllButton, A::Top, 1, -10},
+        {RemoveAllButton, A::Leading, content, A::Leading, 1, 14},
+        {RemoveAllButton, A::Bottom, StatusLabel, A::Top, 1, -10},
+        {RemoveSelectedButton, A::CenterY, RemoveAllButton, A::CenterY},
+        {RemoveSelectedButton, A::Leading, RemoveAllButton, A::Trailing, 1, 8},
+        {SelectAllButton, A::CenterY, RemoveAllButton, A::CenterY},
+        {SelectAllButton, A::Trailing, content, A::Trailing, 1, -14},
+        {StatusLabel, A::Leading, content, A::Leading, 1, 14},
+        {StatusLabel, A::Trailing, content, A::Trailing, 1, -14},
+        {StatusLabel, A::Bottom, Progress, A::Top, 1, -6},
+        {Progress, A::Leading, content, A::Leading, 1, 14},
+        {Progress, A::Trailing, content, A::Trailing, 1, -14},
+        {Progress, A::Bottom, content, A::Bottom, 1, -14},
+        {Progress, A::Height, {}, A::None, 1, 12},
+    };
+    return window;
+}
+
+}  // namespace
+
+const WindowDescription& mainWindowDescription() {
+    static const WindowDescription window = makeMainWindow();
+    return window;
+}
+
+const std::vector<MenuItem>& applicationMenu() {
+    static const std::vector<MenuItem> menu = {
+        {MenuCommand::About, "About Tracksieve", ""},
+        {MenuCommand::Separator, "", ""},
+        {MenuCommand::Quit, "Quit Tracksieve", "q"},
+    };
+    return menu;
+}
+
+}  // namespace tracksieve::app
