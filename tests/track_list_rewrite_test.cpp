@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "recorder_metadata.h"
@@ -120,6 +121,55 @@ TEST(TrackListRewrite, PerChannelChunksAreRenumberedOrDroppedAndEveryXmlChunkRew
     chunks = {{"ond3", "three"}};
     rewriteMetaChunks(chunks, {"a", "b", "d"}, {0, 1, -1, 2});
     EXPECT_TRUE(chunks.empty());
+}
+
+// A `chna` entry: the 1-based track, then a 12-byte UID, 14-byte track and 11-byte pack
+// references, and a pad byte; `tag` tells the entries apart.
+std::string chnaEntry(std::uint16_t track, char tag) {
+    return std::string{static_cast<char>(track & 0xFF), static_cast<char>(track >> 8)} + std::string(12, tag) +
+           std::string(14, 't') + std::string(11, 'p') + std::string(1, '\0');
+}
+
+std::string chnaBody(std::uint16_t tracks, std::uint16_t uids, const std::vector<std::string>& entries) {
+    std::string body{static_cast<char>(tracks), '\0', static_cast<char>(uids), '\0'};
+    for (const std::string& entry : entries) body += entry;
+    return body;
+}
+
+std::string peakBody(const std::string& pairs) { return "\x01\0\0\0" "\x2A\0\0\0"s + pairs; }
+
+TEST(TrackListRewrite, PeakAndChnaKeepOnlyTheKeptChannelsRecords) {
+    struct Case {
+        std::string label;
+        MetaChunk chunk;
+        std::optional<std::string> expected;  // nothing: the chunk is dropped
+    };
+    // Four source channels; the first and the last go.
+    const std::vector<std::int32_t> channelMap = {-1, 0, 1, -1};
+    const std::string pair1 = "1111aaaa", pair2 = "2222bbbb", pair3 = "3333cccc", pair4 = "4444dddd";
+    const std::vector<Case> cases = {
+        {"PEAK pairs of the kept channels", {"PEAK", peakBody(pair1 + pair2 + pair3 + pair4)}, peakBody(pair2 + pair3)},
+        {"PEAK with a pair missing", {"PEAK", peakBody(pair1 + pair2 + pair3)}, std::nullopt},
+        {"PEAK with a pair too many", {"PEAK", peakBody(pair1 + pair2 + pair3 + pair4 + pair4)}, std::nullopt},
+        {"chna renumbered, two UIDs on one track, an unused entry kept",
+         {"chna", chnaBody(4, 5, {chnaEntry(1, 'A'), chnaEntry(2, 'B'), chnaEntry(3, 'C'), chnaEntry(3, 'D'), chnaEntry(4, 'E'), chnaEntry(0, 'z')})},
+         chnaBody(2, 3, {chnaEntry(1, 'B'), chnaEntry(2, 'C'), chnaEntry(2, 'D'), chnaEntry(0, 'z')})},
+        {"chna entries beyond the channels go", {"chna", chnaBody(2, 2, {chnaEntry(9, 'X'), chnaEntry(3, 'C')})}, chnaBody(1, 1, {chnaEntry(2, 'C')})},
+        {"chna with only removed tracks keeps nothing but its counts", {"chna", chnaBody(1, 1, {chnaEntry(4, 'E')})}, chnaBody(0, 0, {})},
+        {"chna cut inside an entry", {"chna", chnaBody(1, 1, {chnaEntry(2, 'B').substr(0, 39)})}, std::nullopt},
+        {"chna without its counts", {"chna", "\x01"}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::vector<MetaChunk> chunks{c.chunk};
+        rewriteMetaChunks(chunks, {"b", "c"}, channelMap);
+        if (!c.expected) {
+            EXPECT_TRUE(chunks.empty()) << c.label;
+            continue;
+        }
+        ASSERT_EQ(chunks.size(), 1u) << c.label;
+        EXPECT_EQ(chunks[0].id, c.chunk.id) << c.label;
+        EXPECT_EQ(chunks[0].body, *c.expected) << c.label;
+    }
 }
 
 // The names a scan shows for `channels` channels described by `ixml`.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "channel_chunk_rewrite.h"
 #include "element_search.h"
 #include "riff_reading.h"
 
@@ -87,6 +88,12 @@ void rewriteMetaChunks(std::vector<MetaChunk>& chunks, const std::vector<std::st
     for (MetaChunk& chunk : chunks) {
         if (isXmlChunkId(chunk.id)) {
             rewritten.push_back({"iXML", rewriteXmlBody(chunk.body, keptNames)});
+            continue;
+        }
+        if (chunk.id == "PEAK" || chunk.id == "chna") {
+            std::optional<std::string> body = chunk.id == "PEAK" ? rewritePeakBody(chunk.body, channelMap)
+                                                                 : rewriteChnaBody(chunk.body, channelMap);
+            if (body) rewritten.push_back({std::move(chunk.id), std::move(*body)});
             continue;
         }
         const int channel = perChannelChunkChannel(chunk.id);
