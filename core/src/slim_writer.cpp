@@ -240,6 +240,8 @@ public:
             stop();
             return false;
         }
+        // A second pass would find these frames gone from a source that shrank since.
+        if (sourceShrank()) throw std::runtime_error("Could not read source file");
         writeTail(*out_, *plan_);
         out_->commit();
         return true;
@@ -267,6 +269,12 @@ private:
         out_ = std::make_unique<OutputFile>(resultPath_);
         keepOwnershipIfReplacing(*out_, resultPath_, source_);
         writeHead(*out_, *plan_);
+    }
+
+    bool sourceShrank() const {
+        std::error_code ec;
+        const std::uint64_t size = fs::file_size(source_, ec);
+        return ec || size < plan_->layout.dataOffset + plan_->frames * plan_->layout.fmt.blockAlign;
     }
 
     void stop() {
