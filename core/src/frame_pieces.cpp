@@ -10,12 +10,12 @@ std::size_t framesPerPiece(std::size_t frameBytes) {
     return std::clamp<std::size_t>(kMaxPieceBytes / frameBytes, 1, kBlockFrames);
 }
 
-FramePieceReader::FramePieceReader(std::istream& in, std::size_t frameBytes)
+FramePieceReader::FramePieceReader(std::istream& in, std::size_t frameBytes, std::size_t slackBytes)
     : in_(in),
       frameBytes_(frameBytes),
       pieceFrames_(framesPerPiece(frameBytes)),
       // Only bytes just read are ever used, so the buffer needs no zero fill.
-      buffer_(std::make_unique_for_overwrite<unsigned char[]>(pieceFrames_ * frameBytes)) {}
+      buffer_(std::make_unique_for_overwrite<unsigned char[]>(pieceFrames_ * frameBytes + slackBytes)) {}
 
 std::size_t FramePieceReader::read(std::size_t frames) {
     const std::size_t wanted = std::min(frames, pieceFrames_);

@@ -19,7 +19,8 @@ std::size_t framesPerPiece(std::size_t frameBytes);
 /// piece, reused for every read.
 class FramePieceReader {
 public:
-    FramePieceReader(std::istream& in, std::size_t frameBytes);
+    /// `slackBytes` are added past the piece for consumers that load whole words beyond it.
+    FramePieceReader(std::istream& in, std::size_t frameBytes, std::size_t slackBytes = 0);
 
     std::size_t pieceFrames() const { return pieceFrames_; }
     const unsigned char* data() const { return buffer_.get(); }
