@@ -7,6 +7,7 @@
 namespace tracksieve {
 
 std::size_t framesPerPiece(std::size_t frameBytes) {
+    if (frameBytes == 0) return kBlockFrames;
     return std::clamp<std::size_t>(kMaxPieceBytes / frameBytes, 1, kBlockFrames);
 }
 
@@ -18,6 +19,7 @@ FramePieceReader::FramePieceReader(std::istream& in, std::size_t frameBytes, std
       buffer_(std::make_unique_for_overwrite<unsigned char[]>(pieceFrames_ * frameBytes + slackBytes)) {}
 
 std::size_t FramePieceReader::read(std::size_t frames) {
+    if (frameBytes_ == 0) return 0;
     const std::size_t wanted = std::min(frames, pieceFrames_);
     in_.read(reinterpret_cast<char*>(buffer_.get()), static_cast<std::streamsize>(wanted * frameBytes_));
     return static_cast<std::size_t>(in_.gcount()) / frameBytes_;
