@@ -389,6 +389,29 @@ TEST_F(SlimWriter, AnOutputTakesItsNameOnlyWhenCompleteAndOnDisk) {
     }
 }
 
+TEST_F(SlimWriter, AnotherRunsTemporaryFileIsNeverMovedIntoPlace) {
+    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
+    const fs::path source = write("A.wav", bytes);
+    for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "_SLIM");
+        const std::string temporary = overwrite ? ".A_compressing.wav" : ".A_SLIM_compressing.wav";
+        // A second slim of the same file starts while the first flushes, and takes the first
+        // one's temporary file for a leftover.
+        InjectedFaults secondRun([&](platform::FileOperation operation) {
+            if (operation == platform::FileOperation::Sync) {
+                fs::remove(dir_.path() / temporary);
+                write(temporary, "the second run, unfinished");
+            }
+            return 0;
+        });
+        EXPECT_THAT([&] { compressPolyWav(source, overwrite, kThreshold); }, ThrowsMessage<std::runtime_error>("Could not write output file"));
+        EXPECT_EQ(readFile(source), bytes);
+        EXPECT_EQ(readFile(dir_.path() / temporary), "the second run, unfinished");
+        fs::remove(dir_.path() / temporary);
+        EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
+    }
+}
+
 TEST_F(SlimWriter, OverwriteKeepsTheOriginalsPermissionsAndOwner) {
     const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
     const bool mayGiveAway = geteuid() == 0;

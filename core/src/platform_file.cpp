@@ -55,6 +55,13 @@ bool syncFile(int fd) {
 
 bool closeFile(int fd) { return ::close(fd) == 0; }
 
+bool namesOpenFile(const std::filesystem::path& path, int fd) {
+    struct stat named {};
+    struct stat open {};
+    return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+           named.st_ino == open.st_ino;
+}
+
 bool copyModeAndOwner(int fd, const std::filesystem::path& model) {
     struct stat status {};
     if (::stat(model.c_str(), &status) != 0) return false;
