@@ -9,6 +9,7 @@ packages=(
   sndfile-programs sox mediainfo
   dpkg-dev file
   ffmpeg  # compress_benchmark sets the slim against it
+  qt6-base-dev fonts-dejavu-core  # the desktop program; a font for its off-screen window tests
 )
 
 missing=()

@@ -132,6 +132,6 @@ void QtToolkit::postMain(std::function<void()> block) {
     QMetaObject::invokeMethod(this, std::move(block), Qt::QueuedConnection);
 }
 
-void QtToolkit::terminate() { QCoreApplication::quit(); }
+void QtToolkit::terminate() { QCoreApplication::exit(0); }
 
 }  // namespace tracksieve::app
