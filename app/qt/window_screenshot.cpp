@@ -2,6 +2,7 @@
 // the picture in the README. scripts/screenshot.sh runs it under Xvfb.
 #include <QApplication>
 #include <QCheckBox>
+#include <QTableView>
 #include <QTimer>
 #include <cstdio>
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
         poll.stop();
         // One more turn of the event loop, so the tables have drawn the result.
         QTimer::singleShot(300, [&] {
+            toolkit.window()->table(Table::Files)->setFocus();
             status = toolkit.window()->grab().save(picture) ? 0 : 1;
             QApplication::quit();
         });
