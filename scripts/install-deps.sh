@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
+  clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
   sndfile-programs sox mediainfo

@@ -215,7 +215,8 @@ TEST(ElementSearchDifferential, EveryPatternFindsWhatStdRegexFinds) {
 }
 
 // The rewrite as the same steps would run it on std::regex: literal replacement of every list,
-// else of every closing BWFXML tag.
+// else the list in front of the first list that never closes, else in place of every closing
+// BWFXML tag.
 std::string regexRewrite(std::string text, const std::vector<std::string>& names) {
     const std::size_t originalSize = text.size();
     text.erase(text.find_last_not_of('\0') + 1);
@@ -225,8 +226,11 @@ std::string regexRewrite(std::string text, const std::vector<std::string>& names
     const std::string list = buildTrackListInner(names);
     const std::regex& trackList = kPatterns[3].regex;  // TRACK_LIST
     const std::regex closing("</BWFXML>", std::regex::icase);
+    std::smatch unclosed;
     if (std::regex_search(text, trackList)) {
         text = std::regex_replace(text, trackList, literal(list));
+    } else if (std::regex_search(text, unclosed, std::regex("<TRACK_LIST\\b", std::regex::icase))) {
+        text.insert(static_cast<std::size_t>(unclosed.position()), list + "\n");
     } else if (std::regex_search(text, closing)) {
         text = std::regex_replace(text, closing, literal(list + "\n</BWFXML>"));
     } else {

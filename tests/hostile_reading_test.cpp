@@ -7,6 +7,7 @@
 #include "child_process.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/scan.h"
+#include "tracksieve/slim_writer.h"
 #include "wav_builder.h"
 
 namespace tracksieve {
@@ -153,6 +154,19 @@ TEST_F(HostileReading, SizesOfZeroAndAllOnesInEverySizeField) {
          false},
     };
     for (const Hostile& c : cases) check(c);
+}
+
+// The length shown for a crashed take is the length its slim copy really has.
+TEST_F(HostileReading, ACrashedTakeShowsTheLengthOfItsSlimCopy) {
+    const std::string crashed =
+        WavBuilder().chunk("bext", bextBody(0)).fmt({}).chunkDeclaring("data", takeFrames() + "\x01\x02", 0xFFFFFFFF).bytes();
+    const PolyWavInfo source = check({"crashed take", crashed, "", true, 0.1});
+    testing::TempDir dir;
+    const fs::path copy = compressPolyWav(dir.write("crashed.wav", crashed), false, kThreshold, {});
+    const PolyWavInfo slim = analyzePolyWav(copy, kThreshold);
+    EXPECT_EQ(slim.error, "");
+    EXPECT_EQ(slim.channels, 1);
+    EXPECT_DOUBLE_EQ(slim.durationSeconds, source.durationSeconds);
 }
 
 TEST_F(HostileReading, OddSizesWithoutThePadByte) {
@@ -326,6 +340,22 @@ TEST_F(HostileReading, AFolderThatVanishesDuringTheScan) {
     EXPECT_EQ(records[2].error, "Could not open file");
     EXPECT_EQ(records[3].error, "");
     EXPECT_EQ(records[3].tracks.size(), 2u);
+}
+
+// A folder that fails to open (taken away during the walk, out of descriptors) costs its own
+// files, never those of the folders listed after it. Here the process may hold only a few
+// files open, and every folder holds a chain of subfolders deeper than that.
+TEST_F(HostileReading, AFolderThatFailsToOpenCostsOnlyItsOwnFiles) {
+    testing::TempDir dir;
+    std::vector<fs::path> expected;
+    for (char day = '1'; day <= '8'; ++day) {
+        const fs::path folder = dir.path() / (std::string("day") + day);
+        expected.push_back(dir.write(folder / (std::string("take") + day + ".wav"), take()));
+        fs::path chain = folder;
+        for (int level = 0; level < 12; ++level) chain /= "deeper";
+        fs::create_directories(chain);
+    }
+    EXPECT_TRUE(testing::holdsWithOpenFiles(8, [&] { return discoverPolyPaths(dir.path(), true, 2) == expected; }));
 }
 
 }  // namespace

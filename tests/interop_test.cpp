@@ -67,6 +67,14 @@ struct InteropCase {
     bool hasIxml() const { return std::find(layout.begin(), layout.end(), "iXML") != layout.end(); }
 };
 
+// A `PEAK` chunk as audio editors write it: version 1, a time stamp, then a peak value and
+// its frame position per channel.
+std::string peakBody(std::uint16_t channels) {
+    std::string body("\x01\x00\x00\x00\x2A\x00\x00\x00", 8);
+    for (std::uint16_t c = 0; c < channels; ++c) body += std::string("\x00\x00\x80\x3E", 4) + std::string(1, static_cast<char>(c)) + std::string(3, '\0');
+    return body;
+}
+
 // Writes the source of `c` (silent channels hold zeros, the others a steady level; its iXML
 // names the label as project) and returns the slim file made from it.
 fs::path writeSlimFile(const testing::TempDir& dir, const InteropCase& c) {
@@ -84,6 +92,7 @@ fs::path writeSlimFile(const testing::TempDir& dir, const InteropCase& c) {
         else if (id == "iXML") source.chunk(id, "<?xml version=\"1.0\"?>\n<BWFXML>\n<PROJECT>" + c.label +
                                                      "</PROJECT>\n<TRACK_LIST><TRACK_COUNT>0</TRACK_COUNT></TRACK_LIST>\n</BWFXML>\n" +
                                                      std::string(64, '\0'));
+        else if (id == "PEAK") source.chunk(id, peakBody(c.format.channels));
         else source.chunk(id, "odd");
     }
     return compressPolyWav(dir.write(c.label + ".wav", source.bytes()), false, 0.001);
@@ -137,6 +146,10 @@ TEST(Interop, SndfileSoxAndMediaInfoReadEverySlimFile) {
         {"pcm24-extensible-odd-size", {.channels = 5, .bitsPerSample = 24, .extensible = true, .channelMask = 0x1F}, {1, 3}, 1001,
          {"iXML", "bext", "fmt ", "data", "cue "}},
         {"float-extensible", {.channels = 4, .bitsPerSample = 32, .extensible = true, .subFormat = 3}, {0}, 1000, {"fmt ", "data", "bext"}},
+        // libsndfile refuses a PEAK chunk whose pairs do not match the channel count.
+        {"float-with-peak", {.formatTag = 3, .channels = 2, .bitsPerSample = 32}, {1}, 1000, {"bext", "fmt ", "PEAK", "data"}},
+        {"float-with-peak-of-five", {.channels = 5, .bitsPerSample = 32, .extensible = true, .subFormat = 3}, {0, 3}, 1000,
+         {"bext", "fmt ", "PEAK", "data"}},
     };
     testing::TempDir dir;
     for (const InteropCase& c : cases) {

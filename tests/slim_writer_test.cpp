@@ -13,8 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "little_endian.h"
 #include "platform_file.h"
+#include "tracksieve/analysis.h"
 #include "tracksieve/scan.h"
 #include "tracksieve/track_list_rewrite.h"
 #include "wav_builder.h"
@@ -95,9 +97,6 @@ TEST_F(SlimWriter, RefusesWithoutWritingAnyFile) {
         {WavBuilder().fmt({.bitsPerSample = 8}).data("\x80\x01").bytes(), "Unsupported bit depth"},
         {WavBuilder().chunk("fmt ", fmtBody({}).substr(0, 14)).data(samples).bytes(), "Invalid fmt chunk"},
         {WavBuilder().fmt({.blockAlign = 2}).data(samples).bytes(), "Invalid format"},
-        // A metadata chunk that claims nearly 4 GiB would make the result too large for RIFF.
-        {WavBuilder().fmt({}).data(samples).chunkDeclaring("JUNK", "abc", 0xFFFFFFF0u).bytes(),
-         "The slim file would exceed the 4 GiB size limit of a WAV file"},
     };
     for (const auto& [bytes, message] : cases) {
         const fs::path source = write("take.wav", bytes);
@@ -184,8 +183,12 @@ std::vector<LayoutCase> layoutCases() {
     cases.push_back({"the last data chunk wins",
                      WavBuilder().fmt({}).data(pcmFrames(16, {{9, 9}})).chunk("LIST", "between").data(loud).chunk("cue ", "after!").bytes(),
                      {"fmt ", "iXML", "data", "LIST", "cue "}, {{"data", keptLoud}, {"LIST", "between"}}});
-    cases.push_back({"metadata cut short keeps its declared size", WavBuilder().fmt({}).data(loud).chunkDeclaring("tail", "xyz", 1001).bytes(),
-                     {"fmt ", "iXML", "data", "tail"}, {{"tail", nulFilled("xyz", 1001)}}});
+    // A size field is only a claim: the copy holds what the source holds, and says so.
+    cases.push_back({"metadata cut short is written with the bytes present", WavBuilder().fmt({}).data(loud).chunkDeclaring("tail", "xyz", 1001).bytes(),
+                     {"fmt ", "iXML", "data", "tail"}, {{"tail", "xyz"}}});
+    cases.push_back({"a chunk claiming nearly 4 GiB is written with the bytes present",
+                     WavBuilder().fmt({}).data(loud).chunkDeclaring("JUNK", "abc", 0xFFFFFFF0u).bytes(),
+                     {"fmt ", "iXML", "data", "JUNK"}, {{"JUNK", "abc"}}});
     const std::string oddData = pcmFrames(24, {{100000, 0, 100000, 100000}, {1, 0, 2, 3}, {4, 0, 5, 6}});
     cases.push_back({"odd data size", WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).data(oddData).bytes(), audioOnly,
                      {{"data", channelBytes(oddData, 12, 3, {0, 2, 3})}}});
@@ -208,7 +211,7 @@ std::vector<LayoutCase> layoutCases() {
                      {{"iXML", "<BWFXML>" + buildTrackListInner({"Boom", "Lav 2", "Lav 3"}) + "</BWFXML>"}, {"ond2", "third"}}});
     const std::string twoTracks = "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT></TRACK_LIST></BWFXML>";
     cases.push_back({"iXML cut short at the end", WavBuilder().fmt({}).data(loud).chunkDeclaring("iXML", twoTracks, 5000).bytes(),
-                     {"fmt ", "data", "iXML"}, {{"iXML", nulFilled("<BWFXML>" + buildTrackListInner({"Track 2"}) + "</BWFXML>", 5000)}}});
+                     {"fmt ", "data", "iXML"}, {{"iXML", "<BWFXML>" + buildTrackListInner({"Track 2"}) + "</BWFXML>"}}});
 
     // Zoom H4n: both channels hold only noise; a threshold between their peaks (0.000122 and
     // 0.000153) keeps the second.
@@ -453,6 +456,48 @@ TEST_F(SlimWriter, InjectedFailuresLeaveTheFolderAsItWas) {
             EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_SLIM.wav"));
         }
     }
+}
+
+// Twenty frames of `frameBytes` bytes holding 16-bit samples of `channels` channels, a sound only
+// on `loud`.
+std::string wideFrames(std::uint16_t channels, std::uint16_t frameBytes, const std::vector<std::size_t>& loud) {
+    std::string samples(20u * frameBytes, '\0');
+    for (std::size_t frame = 0; frame < 20; ++frame) {
+        for (std::size_t c : loud) samples[frame * frameBytes + 2 * c + 1] = '\x40';
+    }
+    return WavBuilder().fmt({.channels = channels, .blockAlign = frameBytes}).data(samples).bytes();
+}
+
+TEST_F(SlimWriter, WideFramesAreCopiedInBoundedMemory) {
+    if (!testing::addressSpaceIsLimitable()) GTEST_SKIP() << "address space cannot be limited here";
+    const fs::path padded = write("padded.wav", wideFrames(3, 65534, {0, 2}));
+    const fs::path wide = write("wide.wav", wideFrames(32767, 65534, {0, 5, 100}));
+    EXPECT_TRUE(testing::holdsWithinMemory(64 << 20, [&] {
+        const PolyWavInfo paddedCopy = analyzePolyWav(compressPolyWav(padded, false, kThreshold), kThreshold);
+        const PolyWavInfo wideCopy = analyzePolyWav(compressPolyWav(wide, true, kThreshold), kThreshold);
+        return paddedCopy.activeCount() == 2 && paddedCopy.durationSeconds * 48000 == 20 && wideCopy.activeCount() == 3 &&
+               wideCopy.channels == 3;
+    }));
+}
+
+TEST_F(SlimWriter, AReadOnlyFolderRefusesTheOutputAndKeepsTheSource) {
+    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
+    const fs::path source = write("A.wav", bytes);
+    fs::permissions(dir_.path(), fs::perms(0555));
+    EXPECT_TRUE(testing::holdsUnprivileged([&] {
+        for (const bool overwrite : {false, true}) {
+            try {
+                compressPolyWav(source, overwrite, kThreshold);
+                return false;
+            } catch (const std::runtime_error& e) {
+                if (std::string(e.what()) != "Could not create output file") return false;
+            }
+        }
+        return true;
+    }));
+    fs::permissions(dir_.path(), fs::perms(0700));
+    EXPECT_EQ(readFile(source), bytes);
+    EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
 }
 
 }  // namespace

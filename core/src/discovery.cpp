@@ -45,19 +45,25 @@ bool fileNameLess(const fs::path& a, const fs::path& b) {
     return a.filename().string() < b.filename().string();
 }
 
-// Unreadable corners of a tree must not cost the user the files found elsewhere in it, so
-// errors skip or end the walk instead of failing the scan.
+// Unreadable corners of a tree must not cost the user the files found elsewhere in it. Each
+// folder is listed on its own, one at a time: one that cannot be opened or read to its end
+// (locked, taken away during the walk) costs only its own files, and however deep the tree,
+// the walk holds a single folder open. Links to folders are listed but not followed.
 void walkTree(const fs::path& dir, int minChannels, std::vector<fs::path>& found) {
-    std::error_code error;
-    fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, error);
-    for (const fs::recursive_directory_iterator end; it != end;) {
-        if (error) {
-            error.clear();
-            it.increment(error);
-            continue;
+    std::vector<fs::path> folders{dir};
+    while (!folders.empty()) {
+        const fs::path folder = std::move(folders.back());
+        folders.pop_back();
+        std::error_code error;
+        for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+             !error && it != end; it.increment(error)) {
+            std::error_code statusError;
+            if (it->is_directory(statusError) && !it->is_symlink(statusError)) {
+                folders.push_back(it->path());
+            } else if (it->is_regular_file(statusError) && isPolyCandidate(it->path(), minChannels)) {
+                found.push_back(it->path());
+            }
         }
-        if (it->is_regular_file(error) && isPolyCandidate(it->path(), minChannels)) found.push_back(it->path());
-        it.increment(error);
     }
 }
 

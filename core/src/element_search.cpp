@@ -119,17 +119,22 @@ std::optional<RateElement> findTimecodeRate(std::string_view text) {
     });
 }
 
+std::size_t findOpeningTag(std::string_view text, std::string_view tag) {
+    for (std::size_t start = nextAngleBracket(text, 0); start != npos; start = nextAngleBracket(text, start + 1)) {
+        const std::size_t nameEnd = tagNameEnd(text, start, tag, false);
+        if (nameEnd != npos && (nameEnd == text.size() || !isWordChar(text[nameEnd]))) return start;
+    }
+    return npos;
+}
+
 // Every later opening tag sees only part of what the first one sees, so when the first has
 // no closing tag after it, none has.
 std::optional<std::string_view> findElement(std::string_view text, std::string_view tag) {
-    for (std::size_t start = nextAngleBracket(text, 0); start != npos; start = nextAngleBracket(text, start + 1)) {
-        const std::size_t nameEnd = tagNameEnd(text, start, tag, false);
-        if (nameEnd == npos || (nameEnd < text.size() && isWordChar(text[nameEnd]))) continue;
-        const std::size_t close = findClosingTag(text, tag, nameEnd);
-        if (close == npos) return std::nullopt;
-        return text.substr(start, close + tag.size() + 3 - start);
-    }
-    return std::nullopt;
+    const std::size_t start = findOpeningTag(text, tag);
+    if (start == npos) return std::nullopt;
+    const std::size_t close = findClosingTag(text, tag, start + 1 + tag.size());
+    if (close == npos) return std::nullopt;
+    return text.substr(start, close + tag.size() + 3 - start);
 }
 
 std::optional<TextElement> findTextElement(std::string_view text, std::string_view tag) {

@@ -42,6 +42,9 @@ std::optional<std::string_view> findElement(std::string_view text, std::string_v
 /// The first "<TAG>([\s\S]*?)</TAG>": an attribute-free opening tag through the first closing tag.
 std::optional<TextElement> findTextElement(std::string_view text, std::string_view tag);
 
+/// The position of the first "<TAG\b" (an opening tag, closed or not), or npos.
+std::size_t findOpeningTag(std::string_view text, std::string_view tag);
+
 /// The position of the first "</TAG>" at or after `from`, or npos.
 std::size_t findClosingTag(std::string_view text, std::string_view tag, std::size_t from);
 

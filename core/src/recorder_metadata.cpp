@@ -93,9 +93,14 @@ std::string formatTimecode(std::uint64_t timeReference, std::int32_t sampleRate,
     return text;
 }
 
+std::string_view trackListScope(std::string_view ixmlText) {
+    if (const std::optional<std::string_view> list = findElement(ixmlText, "TRACK_LIST")) return *list;
+    return ixmlText.substr(0, findClosingTag(ixmlText, "TRACK_LIST", 0));
+}
+
 void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& names) {
     if (ixmlText.empty()) return;
-    const std::string_view scope = findElement(ixmlText, "TRACK_LIST").value_or(ixmlText);
+    const std::string_view scope = trackListScope(ixmlText);
     const std::size_t channels = names.size();
 
     std::size_t searchFrom = 0;

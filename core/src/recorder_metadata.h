@@ -20,6 +20,11 @@ void readIxmlTimecode(WavFile& wav);
 /// and no drop-frame counting; empty when the sample rate or the timecode rate is unusable.
 std::string formatTimecode(std::uint64_t timeReference, std::int32_t sampleRate, double timecodeRate);
 
+/// The part of an iXML text whose tracks name the channels: the first TRACK_LIST element or,
+/// without one, the text before the first closing TRACK_LIST tag (all of it when there is
+/// none), so that no name read can hold that tag. The track-list rewrite relies on this.
+std::string_view trackListScope(std::string_view ixmlText);
+
 /// Replaces entries of `names` (one per channel) with the names of the iXML track list. Each
 /// track goes to the slot its CHANNEL_INDEX (else INTERLEAVE_INDEX) gives, or to its position
 /// when it has none or it is out of range; names keep their XML references undecoded.

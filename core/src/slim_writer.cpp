@@ -8,19 +8,18 @@
 #include <system_error>
 #include <vector>
 
+#include "frame_pieces.h"
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
 #include "source_chunk_walk.h"
 #include "tracksieve/analysis.h"
-#include "tracksieve/fixed_values.h"
 #include "tracksieve/track_list_rewrite.h"
 
 namespace tracksieve {
 namespace {
 
 constexpr std::uint64_t kChunkHeaderSize = 8;
-constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
 
 namespace fs = std::filesystem;
 
@@ -50,48 +49,23 @@ fs::path slimPathFor(const fs::path& source) {
     return source.parent_path() / (source.stem().string() + "_SLIM" + source.extension().string());
 }
 
-// A metadata chunk on its way out. A chunk cut short in the source keeps its declared size:
-// the bytes the file lacks are written as zeros and never held in memory.
-struct OutputChunk {
-    MetaChunk chunk;
-    std::uint64_t zeroTail = 0;
-
-    std::uint64_t size() const { return chunk.body.size() + zeroTail; }
-};
-
-// Each chunk is rewritten on its own, so that it keeps its link to its unread tail.
-std::vector<OutputChunk> rewrittenChunks(std::vector<SourceChunk>& chunks, const KeptChannels& kept) {
-    std::vector<OutputChunk> out;
-    for (SourceChunk& source : chunks) {
-        const bool cutShort = source.chunk.body.size() < source.declaredSize;
-        std::vector<MetaChunk> single{std::move(source.chunk)};
-        rewriteMetaChunks(single, kept.names, kept.channelMap);
-        for (MetaChunk& chunk : single) {
-            const std::uint64_t bodySize = chunk.body.size();
-            const std::uint64_t tail = cutShort && bodySize < source.declaredSize ? source.declaredSize - bodySize : 0;
-            out.push_back({std::move(chunk), tail});
-        }
-    }
-    return out;
+bool holdsIxml(const std::vector<MetaChunk>& chunks) {
+    return std::any_of(chunks.begin(), chunks.end(), [](const MetaChunk& c) { return c.id == "iXML"; });
 }
 
-bool holdsIxml(const std::vector<OutputChunk>& chunks) {
-    return std::any_of(chunks.begin(), chunks.end(), [](const OutputChunk& c) { return c.chunk.id == "iXML"; });
-}
-
-std::uint64_t listSize(const std::vector<OutputChunk>& chunks) {
+std::uint64_t listSize(const std::vector<MetaChunk>& chunks) {
     std::uint64_t total = 0;
-    for (const OutputChunk& c : chunks) total += kChunkHeaderSize + c.size() + c.size() % 2;
+    for (const MetaChunk& c : chunks) total += kChunkHeaderSize + c.body.size() + c.body.size() % 2;
     return total;
 }
 
-void writeChunk(OutputFile& out, const OutputChunk& c) {
+void writeChunk(OutputFile& out, const MetaChunk& c) {
     unsigned char header[8];
-    std::copy_n(c.chunk.id.data(), 4, header);
-    le::writeU32(header + 4, static_cast<std::uint32_t>(c.size()));
+    std::copy_n(c.id.data(), 4, header);
+    le::writeU32(header + 4, static_cast<std::uint32_t>(c.body.size()));
     out.write(header, sizeof header);
-    out.write(c.chunk.body.data(), c.chunk.body.size());
-    out.writeZeros(c.zeroTail + c.size() % 2);
+    out.write(c.body.data(), c.body.size());
+    out.writeZeros(c.body.size() % 2);
 }
 
 bool namesSameFile(const fs::path& a, const fs::path& b) {
@@ -99,26 +73,22 @@ bool namesSameFile(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, ec);
 }
 
-// Streams the kept channels of `frames` whole frames from the source's sample data, a piece of
-// at most kMaxPieceBytes at a time: a block of wide frames would cost gigabytes.
+// Streams the kept channels of `frames` whole frames from the source's sample data, a bounded
+// piece at a time.
 void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const KeptChannelGather& gather,
                     std::uint64_t frames, OutputFile& out) {
     std::ifstream in(source, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
-    const std::size_t frameBytes = layout.fmt.blockAlign;
-    const std::size_t pieceFrames = std::clamp<std::size_t>(kMaxPieceBytes / frameBytes, 1, kBlockFrames);
-    std::vector<unsigned char> sourcePiece(pieceFrames * frameBytes + KeptChannelGather::kSlack);
-    std::vector<unsigned char> outputPiece(pieceFrames * gather.outputFrameBytes() + KeptChannelGather::kSlack);
+    FramePieceReader reader(in, layout.fmt.blockAlign, KeptChannelGather::kSlack);
+    std::vector<unsigned char> outputPiece(reader.pieceFrames() * gather.outputFrameBytes() + KeptChannelGather::kSlack);
 
     std::uint64_t done = 0;
     while (done < frames) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, pieceFrames));
-        in.read(reinterpret_cast<char*>(sourcePiece.data()), static_cast<std::streamsize>(wanted * frameBytes));
-        const std::size_t got = static_cast<std::size_t>(in.gcount()) / frameBytes;
+        const std::size_t got = reader.read(static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, reader.pieceFrames())));
         // The sizes already written promise every frame: a source that shrank must not leave
         // a file that claims more than it holds.
         if (got == 0) throw std::runtime_error("Could not read source file");
-        gather.gather(sourcePiece.data(), got, outputPiece.data());
+        gather.gather(reader.data(), got, outputPiece.data());
         out.write(outputPiece.data(), got * gather.outputFrameBytes());
         done += got;
     }
@@ -152,9 +122,11 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     const std::uint64_t frames = layout.dataBytesPresent / layout.fmt.blockAlign;
     const std::uint64_t dataSize = frames * fmt.blockAlign;
 
-    std::vector<OutputChunk> before = rewrittenChunks(layout.beforeAudio, kept);
-    std::vector<OutputChunk> after = rewrittenChunks(layout.afterAudio, kept);
-    if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({{"iXML", buildTrackListIxml(kept.names)}, 0});
+    std::vector<MetaChunk>& before = layout.beforeAudio;
+    std::vector<MetaChunk>& after = layout.afterAudio;
+    rewriteMetaChunks(before, kept.names, kept.channelMap);
+    rewriteMetaChunks(after, kept.names, kept.channelMap);
+    if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({"iXML", buildTrackListIxml(kept.names)});
 
     // The `fmt ` chunk is made first so that the RIFF size counts exactly the form written.
     std::ostringstream fmtBytes;
@@ -175,7 +147,7 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     std::copy_n("WAVE", 4, riffHeader + 8);
     out.write(riffHeader, sizeof riffHeader);
 
-    const bool bextFirst = !before.empty() && before.front().chunk.id == "bext";
+    const bool bextFirst = !before.empty() && before.front().id == "bext";
     if (bextFirst) writeChunk(out, before.front());
     out.write(fmtBytes.view().data(), fmtBytes.view().size());
     for (std::size_t i = bextFirst ? 1 : 0; i < before.size(); ++i) writeChunk(out, before[i]);
@@ -187,7 +159,7 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     copyKeptFrames(source, layout, KeptChannelGather(kept.indices, bytesPerSample, layout.fmt.blockAlign), frames, out);
     out.writeZeros(dataSize % 2);
 
-    for (const OutputChunk& c : after) writeChunk(out, c);
+    for (const MetaChunk& c : after) writeChunk(out, c);
 
     out.commit();
     return resultPath;

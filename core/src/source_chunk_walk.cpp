@@ -36,9 +36,9 @@ SourceLayout walkSourceChunks(const std::filesystem::path& path) {
                 fmtSeen = true;
             }
         } else {
-            SourceChunk chunk{{std::string(header->id, 4), std::string(static_cast<std::size_t>(present), '\0')}, size};
-            in.read(chunk.chunk.body.data(), static_cast<std::streamsize>(present));
-            chunk.chunk.body.resize(static_cast<std::size_t>(in.gcount()));
+            MetaChunk chunk{std::string(header->id, 4), std::string(static_cast<std::size_t>(present), '\0')};
+            in.read(chunk.body.data(), static_cast<std::streamsize>(present));
+            chunk.body.resize(static_cast<std::size_t>(in.gcount()));
             (dataSeen ? layout.afterAudio : layout.beforeAudio).push_back(std::move(chunk));
         }
         if (!in) break;

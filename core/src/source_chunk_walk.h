@@ -9,23 +9,17 @@
 
 namespace tracksieve {
 
-/// A metadata chunk as found in the source. `chunk.body` holds only the bytes the file really
-/// has; a chunk cut short by the end of the file declares more, and the rest counts as zeros.
-struct SourceChunk {
-    MetaChunk chunk;
-    std::uint32_t declaredSize = 0;
-};
-
 /// What the writer's own walk over the source's RIFF chunks found. The last `fmt ` of at least
 /// 16 bytes and the last `data` chunk win; every other chunk is kept, in order, on the side of
-/// the audio where it was met.
+/// the audio where it was met, with the bytes the file really holds: a chunk cut short by the
+/// end of the file is shorter than its header declared.
 struct SourceLayout {
     FmtFields fmt;
     std::uint64_t dataOffset = 0;
     std::uint32_t declaredDataSize = 0;
     std::uint64_t dataBytesPresent = 0;  // the declared size, or less where the file ends early
-    std::vector<SourceChunk> beforeAudio;
-    std::vector<SourceChunk> afterAudio;
+    std::vector<MetaChunk> beforeAudio;
+    std::vector<MetaChunk> afterAudio;
 };
 
 /// Walks the chunks of `path`. Throws std::runtime_error with "Could not open source file",

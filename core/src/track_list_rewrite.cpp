@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "channel_chunk_rewrite.h"
 #include "element_search.h"
 #include "riff_reading.h"
 
@@ -49,8 +50,13 @@ std::string rewriteXmlBody(std::string_view body, const std::vector<std::string>
     std::string rewritten;
     rewritten.reserve(std::max(body.size(), text.size() + trackList.size() + 12));
     auto findTrackList = [](std::string_view rest) { return findElement(rest, "TRACK_LIST"); };
-    if (!replaceAll(text, trackList, findTrackList, rewritten) &&
-        !replaceAll(text, trackList + "\n</BWFXML>", findClosingBwfxml, rewritten)) {
+    // The copy's names are read from its first TRACK_LIST opening tag on (see trackListScope):
+    // the new list must come before any list the source left unclosed.
+    const std::size_t unclosedList = findOpeningTag(text, "TRACK_LIST");
+    if (replaceAll(text, trackList, findTrackList, rewritten)) {
+    } else if (unclosedList != std::string_view::npos) {
+        rewritten.append(text, 0, unclosedList).append(trackList).append("\n").append(text, unclosedList);
+    } else if (!replaceAll(text, trackList + "\n</BWFXML>", findClosingBwfxml, rewritten)) {
         rewritten.append(text).append("\n").append(trackList).append("\n");
     }
     // Space a recorder reserved stays reserved, so the chunk never shrinks.
@@ -82,6 +88,12 @@ void rewriteMetaChunks(std::vector<MetaChunk>& chunks, const std::vector<std::st
     for (MetaChunk& chunk : chunks) {
         if (isXmlChunkId(chunk.id)) {
             rewritten.push_back({"iXML", rewriteXmlBody(chunk.body, keptNames)});
+            continue;
+        }
+        if (chunk.id == "PEAK" || chunk.id == "chna") {
+            std::optional<std::string> body = chunk.id == "PEAK" ? rewritePeakBody(chunk.body, channelMap)
+                                                                 : rewriteChnaBody(chunk.body, channelMap);
+            if (body) rewritten.push_back({std::move(chunk.id), std::move(*body)});
             continue;
         }
         const int channel = perChannelChunkChannel(chunk.id);

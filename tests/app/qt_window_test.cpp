@@ -212,7 +212,15 @@ TEST_F(QtWindowTest, RemovalReportsAndScansAgain) {
     EXPECT_EQ(accept.seen[1].text, "Remove Empty Tracks complete");
     EXPECT_EQ(accept.seen[1].informativeText, "Success:\na.wav → a_SLIM.wav (1 removed, 2 kept)\n");
     EXPECT_EQ(status(), "Found 2 polyphonic WAV file(s); 1 have empty tracks.");
-    EXPECT_EQ(cell(Table::Files, 1, 0).contains("a_SLIM.wav"), true);
+    EXPECT_TRUE(cell(Table::Files, 1, 0).contains("a_SLIM.wav"));
+
+    window->checkbox(Control::OverwriteCheck)->setChecked(true);
+    window->table(Table::Files)->selectRow(0);
+    button(Control::RemoveSelectedButton)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accept.seen.size() == 4 && !delegate.busy(); }, 10000));
+    EXPECT_EQ(accept.seen[2].defaultButton, "Overwrite");
+    EXPECT_EQ(accept.seen[3].informativeText, "Success:\na.wav → a.wav (1 removed, 2 kept)\n");
+    EXPECT_EQ(status(), "Found 2 polyphonic WAV file(s); 0 have empty tracks.");
 }
 
 TEST_F(QtWindowTest, DroppingAFolderScansIt) {

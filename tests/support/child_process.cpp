@@ -63,6 +63,17 @@ bool holdsWithinMemory(std::size_t headroomBytes, const std::function<bool()>& c
         check);
 }
 
+bool holdsWithOpenFiles(int count, const std::function<bool()>& check) {
+    return answerOfChild(
+        [count] {
+            const rlim_t limit = static_cast<rlim_t>(STDERR_FILENO + 1 + count);
+            for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) close(fd);
+            const rlimit files{limit, limit};
+            return setrlimit(RLIMIT_NOFILE, &files) == 0;
+        },
+        check);
+}
+
 bool addressSpaceIsLimitable() {
 #if defined(__SANITIZE_ADDRESS__)
     return false;

@@ -16,6 +16,10 @@ bool holdsUnprivileged(const std::function<bool()>& check);
 /// bound fails (or a quadratic one is stopped) instead of passing slowly.
 bool holdsWithinMemory(std::size_t headroomBytes, const std::function<bool()>& check);
 
+/// Runs `check` in a child process that may hold at most `count` files open besides its
+/// standard streams.
+bool holdsWithOpenFiles(int count, const std::function<bool()>& check);
+
 /// Address-space limits mean nothing under AddressSanitizer, which reserves terabytes up front.
 bool addressSpaceIsLimitable();
 

@@ -16,7 +16,7 @@ std::string buildTrackListIxml(const std::vector<std::string>& names);
 
 /// Rewrites the channel-describing chunks of `chunks` for the kept channels: XML chunks get
 /// the new track list (and the id "iXML"), per-channel chunks ond1-ond9 are renumbered or
-/// dropped. `channelMap[source channel]` is the output position, or -1 when removed.
+/// dropped, `PEAK` and `chna` keep only the kept channels' records (a damaged one is dropped). `channelMap[source channel]` is the output position, or -1 when removed.
 void rewriteMetaChunks(std::vector<MetaChunk>& chunks, const std::vector<std::string>& keptNames,
                        const std::vector<std::int32_t>& channelMap);
 

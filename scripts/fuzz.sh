@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang under AddressSanitizer and UndefinedBehaviorSanitizer and
+# runs each for a fixed time (seconds, default 60) from the generated seeds and the stored
+# corpus. A crash, a broken invariant, a hang or a runaway allocation fails the run and prints
+# the input that caused it (also kept under build-fuzz/fuzz-run/artifacts/).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+build_dir=build-fuzz
+run_dir=$build_dir/fuzz-run
+
+scripts/install-deps.sh
+cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTRACKSIEVE_SANITIZE=ON -DTRACKSIEVE_BUILD_FUZZERS=ON -DTRACKSIEVE_BUILD_TESTS=OFF \
+  -DTRACKSIEVE_BUILD_CLI=OFF -DTRACKSIEVE_BUILD_BENCH=OFF -DTRACKSIEVE_BUILD_TOOLS=OFF -DTRACKSIEVE_BUILD_DESKTOP=OFF
+cmake --build "$build_dir" -j "$(nproc)" --target fuzzers
+
+rm -rf "$run_dir"
+"$build_dir/bin/tracksieve-fuzz-seeds" "$run_dir/seeds"
+export UBSAN_OPTIONS=print_stacktrace=1
+
+failed=()
+for target in analysis track_list slim; do
+  seeds=$run_dir/seeds/wav
+  [ "$target" = track_list ] && seeds=$run_dir/seeds/track_list
+  artifacts=$run_dir/artifacts/$target
+  mkdir -p "$run_dir/corpus/$target" "$artifacts"
+  log=$run_dir/$target.log
+  # New inputs go to the first folder; the seeds and the stored corpus are only read.
+  if "$build_dir/bin/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$artifacts/" \
+      "$run_dir/corpus/$target" "$seeds" "tests/fuzz/corpus/$target" >"$log" 2>&1; then
+    executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+    echo "fuzz $target: $executions executions in ${seconds} s ($rate per second), no failure"
+  else
+    failed+=("$target")
+    echo "fuzz $target FAILED; the end of its log:"
+    tail -n 80 "$log"
+    for artifact in "$artifacts"/*; do
+      [ -f "$artifact" ] || continue
+      echo "Reproducer $artifact (base64; replay with $build_dir/bin/${target}_fuzzer FILE):"
+      base64 "$artifact"
+    done
+  fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "Fuzzing failed for: ${failed[*]}. Add each reproducer to tests/fuzz/corpus/<target>/ with its fix." >&2
+  exit 1
+fi

@@ -1,0 +1,167 @@
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "fuzz_checks.h"
+#include "little_endian.h"
+#include "tracksieve/analysis.h"
+#include "tracksieve/fixed_values.h"
+#include "tracksieve/slim_writer.h"
+#include "wav_builder.h"
+#include "wav_reader.h"
+
+namespace {
+
+using namespace tracksieve;
+using fuzz::require;
+namespace fs = std::filesystem;
+
+// The writer works on files: one folder per process, reused by every input.
+const testing::TempDir& workDir() {
+    static const testing::TempDir dir;
+    return dir;
+}
+
+std::vector<std::string> entriesOf(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The message the writer must refuse this source with, or "" when it must write a copy.
+std::string expectedRefusal(const PolyWavInfo& record) {
+    if (!record.error.empty()) return record.error;
+    if (record.emptyCount() == 0) return "No empty tracks to remove";
+    if (record.activeCount() == 0) return "All tracks are empty \xE2\x80\x94 nothing to keep";
+    return "";
+}
+
+// Every chunk lies inside the file, the walk ends exactly at its end, and the RIFF size says so.
+void checkRiffLayout(const std::string& file) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
+    require(file.size() >= 12 && file.compare(0, 4, "RIFF") == 0 && file.compare(8, 4, "WAVE") == 0,
+            "the copy is a RIFF/WAVE file");
+    require(le::readU32(bytes + 4) + std::uint64_t{8} == file.size(), "the RIFF size counts the whole copy");
+    int fmtChunks = 0;
+    int dataChunks = 0;
+    std::uint64_t position = 12;
+    while (position < file.size()) {
+        require(position + 8 <= file.size(), "no partial chunk header");
+        const std::uint32_t size = le::readU32(bytes + position + 4);
+        fmtChunks += file.compare(position, 4, "fmt ") == 0;
+        dataChunks += file.compare(position, 4, "data") == 0;
+        position += 8 + std::uint64_t{size} + size % 2;
+        require(position <= file.size(), "every chunk and its pad byte lie inside the copy");
+    }
+    require(fmtChunks == 1 && dataChunks == 1, "one fmt and one data chunk");
+}
+
+struct SampleLayout {
+    std::uint64_t offset = 0;
+    std::uint64_t frames = 0;
+    std::size_t frameBytes = 0;
+    std::size_t sampleBytes = 0;
+};
+
+// Where the whole frames of a file's sample data lie, as the reader finds them.
+SampleLayout samplesOf(const std::string& file) {
+    std::istringstream memory(file);
+    WavFile wav;
+    require(openWav(memory, wav), "the file opens");
+    const auto offset = static_cast<std::uint64_t>(wav.dataOffset);
+    const std::uint64_t present = std::min<std::uint64_t>(wav.dataSize, offset < file.size() ? file.size() - offset : 0);
+    return {offset, present / wav.blockAlign, wav.blockAlign, wav.bitsPerSample / 8u};
+}
+
+// Nothing in the copy is made up: each chunk other than the format, the samples and the XML
+// holds no more bytes than a chunk of its kind really has in the source.
+void checkNothingInvented(const std::string& source, const std::string& copy) {
+    const std::vector<testing::RiffChunk> sourceChunks = testing::parseChunks(source);
+    auto kindOf = [](const std::string& id) { return id.starts_with("ond") ? std::string("ond") : id; };
+    for (const testing::RiffChunk& chunk : testing::parseChunks(copy)) {
+        if (chunk.id == "fmt " || chunk.id == "data" || chunk.id == "iXML") continue;
+        const bool fromSource = std::any_of(sourceChunks.begin(), sourceChunks.end(), [&](const testing::RiffChunk& c) {
+            return kindOf(c.id) == kindOf(chunk.id) && c.body.size() >= chunk.size;
+        });
+        require(fromSource, "the copy's " + chunk.id + " chunk holds no more than the source has");
+    }
+}
+
+void checkCopy(const std::string& source, const PolyWavInfo& record, const std::string& copy) {
+    std::vector<std::int32_t> keptIndices;
+    std::vector<std::string> keptNames;
+    for (const TrackInfo& track : record.tracks) {
+        if (track.empty) continue;
+        keptIndices.push_back(track.index);
+        keptNames.push_back(track.name);
+    }
+    checkRiffLayout(copy);
+    checkNothingInvented(source, copy);
+    std::istringstream copyMemory(copy);
+    const PolyWavInfo copyRecord = analyzePolyWav(copyMemory, "take_SLIM.wav", kThreshold);
+    require(copyRecord.error.empty(), "the copy opens: " + copyRecord.error);
+    require(copyRecord.channels == static_cast<std::int32_t>(keptIndices.size()), "the copy has the kept channels");
+    require(copyRecord.sampleRate == record.sampleRate && copyRecord.bitsPerSample == record.bitsPerSample &&
+                copyRecord.isFloat == record.isFloat,
+            "the copy keeps the format");
+    require(copyRecord.emptyCount() == 0, "no kept track is empty in the copy");
+    std::vector<std::string> copyNames;
+    for (const TrackInfo& track : copyRecord.tracks) copyNames.push_back(track.name);
+    require(copyNames == keptNames, "the copy names the kept tracks, in order");
+
+    const SampleLayout from = samplesOf(source);
+    const SampleLayout to = samplesOf(copy);
+    require(to.frames == from.frames && to.frameBytes == keptIndices.size() * from.sampleBytes,
+            "the copy holds every whole frame of the source");
+    for (std::uint64_t f = 0; f < from.frames; ++f) {
+        for (std::size_t k = 0; k < keptIndices.size(); ++k) {
+            const std::uint64_t at = from.offset + f * from.frameBytes + keptIndices[k] * from.sampleBytes;
+            const std::uint64_t copyAt = to.offset + f * to.frameBytes + k * to.sampleBytes;
+            require(std::memcmp(source.data() + at, copy.data() + copyAt, from.sampleBytes) == 0,
+                    "kept samples are copied bit for bit");
+        }
+    }
+}
+
+}  // namespace
+
+// Slims arbitrary bytes as a WAV file: once beside the source, once in place.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string source = fuzz::bytesOf(data, size);
+    const fs::path& dir = workDir().path();
+    const fs::path sourcePath = workDir().write("take.wav", source);
+    std::istringstream memory(source);
+    const PolyWavInfo record = analyzePolyWav(memory, sourcePath, kThreshold);
+    fuzz::checkRecord(record, kThreshold);
+    const std::string refusal = expectedRefusal(record);
+
+    std::string failure;
+    fs::path written;
+    try {
+        written = compressPolyWav(sourcePath, false, kThreshold);
+    } catch (const std::runtime_error& e) {
+        failure = e.what();
+    }
+    require(testing::readFile(sourcePath) == source, "the source is left as it was");
+    if (!refusal.empty() || !failure.empty()) {
+        require(failure == refusal, "refused with \"" + refusal + "\", not \"" + failure + "\"");
+        require(entriesOf(dir) == std::vector<std::string>{"take.wav"}, "a refused slim leaves no file behind");
+        return 0;
+    }
+    require(written == dir / "take_SLIM.wav", "the copy goes beside the source");
+    const std::string copy = testing::readFile(written);
+    checkCopy(source, record, copy);
+
+    compressPolyWav(sourcePath, true, kThreshold);
+    require(testing::readFile(sourcePath) == copy, "a slim in place writes what a slim beside it wrote");
+    require(entriesOf(dir) == std::vector<std::string>{"take.wav", "take_SLIM.wav"}, "no temporary file is left");
+    fs::remove(written);
+    return 0;
+}
