@@ -97,7 +97,8 @@ ChildRun runChild(const std::vector<std::string>& argv) {
 #else
     const long peakKiB = usage.ru_maxrss;
 #endif
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, peakKiB};
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, peakKiB, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 ChildRun runShell(const std::string& command) {

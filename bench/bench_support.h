@@ -28,11 +28,13 @@ double secondsOf(const std::function<void()>& work);
 /// machine hits all of them alike, and returns each one's median time in seconds.
 std::vector<double> medianSeconds(int rounds, const std::vector<std::function<void()>>& works);
 
-/// How a child process ended: its exit status (-1 when it did not exit normally) and the most
-/// memory it held resident, in KiB, counting the children it waited for.
+/// How a child process ended: its exit status (-1 when it did not exit normally), the most
+/// memory it held resident, in KiB, and the processor time it used, in seconds, each counting
+/// the children it waited for.
 struct ChildRun {
     int exitStatus = -1;
     long peakRssKiB = 0;
+    double cpuSeconds = 0.0;
 };
 
 /// Runs `argv` (the program searched in PATH) as a child process, its standard output thrown

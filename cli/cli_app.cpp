@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tracksieve/path_text.h"
 #include "tracksieve/version.h"
 
 #include "exit_codes.h"
@@ -44,13 +45,13 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
 
     if (scanCommand->parsed()) {
-        scan.dir = scanDir;
+        scan.dir = pathFromUtf8(scanDir);
         scan.showProgress = errIsTerminal;
         return runScan(scan, out, err);
     }
     if (slimCommand->parsed()) {
-        slim.files.assign(slimFiles.begin(), slimFiles.end());
-        slim.output = slimOutput;
+        for (const std::string& file : slimFiles) slim.files.push_back(pathFromUtf8(file));
+        slim.output = pathFromUtf8(slimOutput);
         return runSlim(slim, out);
     }
     return kExitUsage;

@@ -7,6 +7,7 @@
 #include "exit_codes.h"
 #include "scan_report.h"
 #include "tracksieve/fixed_values.h"
+#include "tracksieve/path_text.h"
 #include "tracksieve/scan.h"
 
 namespace tracksieve::cli {
@@ -19,7 +20,7 @@ constexpr const char* kClearLine = "\r\x1b[K";
 int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     std::error_code statusError;
     if (!std::filesystem::is_directory(request.dir, statusError)) {
-        err << "Not a directory: " << request.dir.string() << '\n';
+        err << "Not a directory: " << pathToUtf8(request.dir) << '\n';
         return kExitUsage;
     }
 

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tracksieve/path_text.h"
+
 namespace tracksieve::cli {
 namespace {
 
@@ -19,7 +21,7 @@ Json trackJson(const TrackInfo& track) {
 Json recordJson(const PolyWavInfo& record) {
     Json tracks = Json::array();
     for (const TrackInfo& track : record.tracks) tracks.push_back(trackJson(track));
-    return {{"path", record.path.string()},
+    return {{"path", pathToUtf8(record.path)},
             {"channels", record.channels},
             {"sampleRate", record.sampleRate},
             {"bitsPerSample", record.bitsPerSample},
@@ -43,7 +45,7 @@ std::string foundStatus(const std::vector<PolyWavInfo>& records) {
 }  // namespace
 
 std::string progressText(int done, int total, const std::filesystem::path& file) {
-    return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + file.filename().string();
+    return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + pathToUtf8(file.filename());
 }
 
 void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out) {

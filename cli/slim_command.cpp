@@ -5,6 +5,7 @@
 #include "exit_codes.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/fixed_values.h"
+#include "tracksieve/path_text.h"
 #include "tracksieve/slim_writer.h"
 
 namespace tracksieve::cli {
@@ -13,14 +14,14 @@ int runSlim(const SlimRequest& request, std::ostream& out) {
     int written = 0;
     int failed = 0;
     for (const std::filesystem::path& file : request.files) {
-        const std::string name = file.filename().string();
+        const std::string name = pathToUtf8(file.filename());
         try {
             // Only channel counts are needed: a threshold of 0 ends each analysis after its
             // first block, where the writer's own analysis may have to read the whole file.
             const int sourceChannels = analyzePolyWav(file, 0.0).channels;
             const std::filesystem::path result = compressPolyWav(file, request.overwrite, kThreshold, request.output);
             const int keptChannels = analyzePolyWav(result, 0.0).channels;
-            out << name << " \xE2\x86\x92 " << result.filename().string() << " (" << sourceChannels - keptChannels
+            out << name << " \xE2\x86\x92 " << pathToUtf8(result.filename()) << " (" << sourceChannels - keptChannels
                 << " removed, " << keptChannels << " kept)\n";
             ++written;
         } catch (const std::exception& e) {

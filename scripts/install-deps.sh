@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, whatever the build and the tests need and this machine lacks.
+# Installs, with apt-get, whatever the build and the tests need and this machine lacks;
+# with --windows also what the Windows cross-build needs.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,10 @@ packages=(
   ffmpeg  # compress_benchmark sets the slim against it
   qt6-base-dev fonts-dejavu-core  # the desktop program; a font for its off-screen window tests
 )
+# The Windows cross-build and its test run under wine (scripts/test-windows.sh).
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <locale>
 
+#include "tracksieve/path_text.h"
 #include "tracksieve/poly_wav_info.h"
 
 namespace tracksieve {
@@ -13,7 +14,7 @@ const std::string kDash = "  \xE2\x80\x94  ";
 PolyWavInfo record(const std::string& path, int active, int empty, double seconds = 0.0,
                    const std::string& timecode = "") {
     PolyWavInfo info;
-    info.path = path;
+    info.path = pathFromUtf8(path);
     info.channels = active + empty;
     info.sampleRate = 48000;
     info.durationSeconds = seconds;

@@ -500,5 +500,54 @@ TEST_F(SlimWriter, AReadOnlyFolderRefusesTheOutputAndKeepsTheSource) {
     EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
 }
 
+TEST_F(SlimWriter, AFileChangedSinceTheScanIsJudgedAsItIsNow) {
+    const Frames frames(1000, {0, 900, -900});
+    const std::string scanned = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, frames)).bytes();
+    const std::string header = scanned.substr(0, scanned.size() - 6000);
+    struct Change {
+        std::string label;
+        std::string now;
+        std::string message;       // empty: the slim succeeds
+        std::vector<int> kept{};   // source channels the copy keeps
+        std::size_t frames = 0;
+    };
+    const std::vector<Change> changes = {
+        {"shrunk to half its samples", scanned.substr(0, header.size() + 3000), "", {1, 2}, 500},
+        {"shrunk into a frame", scanned.substr(0, header.size() + 3000 + 4), "", {1, 2}, 500},
+        {"shrunk into its header", scanned.substr(0, 30), "Invalid fmt chunk"},
+        {"another channel fell silent", WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, Frames(1000, {900, 0, -900}))).bytes(), "", {0, 2}, 1000},
+        {"every channel sounds now", WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, Frames(1000, {90, 900, -900}))).bytes(),
+         "No empty tracks to remove"},
+        {"no longer a WAV file", std::string(6044, 'x'), "Not a RIFF/WAVE file"},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.label);
+        fs::remove(dir_.path() / "A_SLIM.wav");
+        const fs::path source = write("A.wav", scanned);
+        ASSERT_EQ(scanDirectory(dir_.path(), false, kThreshold, 2, {}).at(0).emptyCount(), 1);
+        write("A.wav", change.now);
+        if (!change.message.empty()) {
+            EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold); }, ThrowsMessage<std::runtime_error>(change.message));
+            EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
+            continue;
+        }
+        const fs::path copy = compressPolyWav(source, false, kThreshold);
+        const std::string samples = parseChunks(change.now).back().body;
+        std::vector<std::size_t> kept(change.kept.begin(), change.kept.end());
+        EXPECT_EQ(bodyOf(parseChunks(readFile(copy)), "data"), channelBytes(samples, 6, 2, kept));
+        EXPECT_EQ(analyzePolyWav(copy, kThreshold).durationSeconds * 48000, change.frames);
+    }
+    fs::remove(dir_.path() / "A_SLIM.wav");
+
+    // A file that shrinks while it is copied: the sizes already written would promise too much.
+    const fs::path source = write("A.wav", scanned);
+    InjectedFaults shrinkOnFirstWrite([&](platform::FileOperation operation) {
+        if (operation == platform::FileOperation::Write) fs::resize_file(source, header.size());
+        return 0;
+    });
+    EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold); }, ThrowsMessage<std::runtime_error>("Could not read source file"));
+    EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
+}
+
 }  // namespace
 }  // namespace tracksieve

@@ -3,6 +3,7 @@
 #include <string>
 #include <system_error>
 
+#include "tracksieve/path_text.h"
 #include "tracksieve/scan.h"
 #include "wav_reader.h"
 
@@ -12,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 bool hasWavExtension(const fs::path& path) {
-    std::string extension = path.extension().string();
+    std::string extension = pathToUtf8(path.extension());
     // Only ASCII letters fold: a locale-aware tolower could change other bytes of a UTF-8 name.
     for (char& c : extension) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -22,7 +23,7 @@ bool hasWavExtension(const fs::path& path) {
 
 // Also drops the "._" companion files that some file systems write beside every file.
 bool isHiddenOrNameless(const fs::path& path) {
-    const std::string name = path.filename().string();
+    const std::string name = pathToUtf8(path.filename());
     return name.empty() || name.front() == '.';
 }
 
@@ -42,7 +43,7 @@ bool isPolyCandidate(const fs::path& path, int minChannels) {
 // std::string compares through char_traits<char>, which orders bytes as unsigned char: plain
 // byte order, no case folding, no locale.
 bool fileNameLess(const fs::path& a, const fs::path& b) {
-    return a.filename().string() < b.filename().string();
+    return pathToUtf8(a.filename()) < pathToUtf8(b.filename());
 }
 
 // Unreadable corners of a tree must not cost the user the files found elsewhere in it. Each

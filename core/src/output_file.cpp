@@ -18,11 +18,10 @@ namespace fs = std::filesystem;
 }  // namespace
 
 fs::path OutputFile::temporaryPathFor(const fs::path& finalPath) {
-    // Appended piece by piece: "." + string trips a false -Wrestrict warning in GCC 12.
-    std::string name = ".";
-    name += finalPath.stem().string();
+    fs::path name = ".";
+    name += finalPath.stem();
     name += "_compressing";
-    name += finalPath.extension().string();
+    name += finalPath.extension();
     return finalPath.parent_path() / name;
 }
 

@@ -1,11 +1,23 @@
 #include "platform_file.h"
 
 #include <cerrno>
+#include <utility>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#else
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
+#endif
 
 namespace tracksieve::platform {
 namespace {
@@ -29,6 +41,64 @@ bool injectedFailure(FileOperation operation) {
 
 void setFaultInjector(FaultInjector injector) { faultInjector() = std::move(injector); }
 
+#ifdef _WIN32
+
+int createNewFile(const std::filesystem::path& path) {
+    if (injectedFailure(FileOperation::Create)) return -1;
+    // _O_EXCL with _O_CREAT opens with CREATE_NEW, which refuses any existing entry.
+    return ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+bool writeAll(int fd, const void* bytes, std::size_t size) {
+    const auto* next = static_cast<const char*>(bytes);
+    while (size > 0) {
+        if (injectedFailure(FileOperation::Write)) return false;
+        const auto chunk = static_cast<unsigned int>(std::min<std::size_t>(size, INT_MAX));
+        const int written = ::_write(fd, next, chunk);
+        if (written <= 0) return false;
+        next += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool syncFile(int fd) {
+    if (injectedFailure(FileOperation::Sync)) return false;
+    return ::_commit(fd) == 0;  // FlushFileBuffers
+}
+
+bool closeFile(int fd) { return ::_close(fd) == 0; }
+
+// A new file takes its access rights from its folder; there is no mode or owner to carry over.
+bool copyModeAndOwner(int, const std::filesystem::path&) { return true; }
+
+std::error_code renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (injectedFailure(FileOperation::Rename)) return {errno, std::generic_category()};
+    // With write-through the call returns only once the move is on disk.
+    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return {static_cast<int>(::GetLastError()), std::system_category()};
+    }
+    return {};
+}
+
+// The rename was written through; Windows has no separate flush for a folder's entries.
+bool syncDirectory(const std::filesystem::path&) { return true; }
+
+#else
+
+namespace {
+
+// On macOS fsync only hands the data to the drive, which may keep it in its cache.
+bool flushToDevice(int fd) {
+#ifdef __APPLE__
+    return ::fcntl(fd, F_FULLFSYNC) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+}  // namespace
+
 int createNewFile(const std::filesystem::path& path) {
     if (injectedFailure(FileOperation::Create)) return -1;
     // O_EXCL refuses any existing entry, and with O_CREAT it never follows a symbolic link.
@@ -50,7 +120,7 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
 
 bool syncFile(int fd) {
     if (injectedFailure(FileOperation::Sync)) return false;
-    return ::fsync(fd) == 0;
+    return flushToDevice(fd);
 }
 
 bool closeFile(int fd) { return ::close(fd) == 0; }
@@ -74,8 +144,10 @@ std::error_code renameReplacing(const std::filesystem::path& from, const std::fi
 bool syncDirectory(const std::filesystem::path& directory) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
+    const bool synced = flushToDevice(fd);
     return (::close(fd) == 0) && synced;
 }
+
+#endif
 
 }  // namespace tracksieve::platform

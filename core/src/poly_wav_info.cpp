@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "tracksieve/path_text.h"
+
 namespace tracksieve {
 namespace {
 
@@ -26,7 +28,7 @@ int PolyWavInfo::emptyCount() const {
 }
 
 std::string PolyWavInfo::summary() const {
-    const std::string fileName = path.filename().string();
+    const std::string fileName = pathToUtf8(path.filename());
     if (!error.empty()) return fileName + kSeparator + "error: " + error;
 
     std::string line;

@@ -46,7 +46,10 @@ KeptChannels keptChannelsOf(const PolyWavInfo& info) {
 }
 
 fs::path slimPathFor(const fs::path& source) {
-    return source.parent_path() / (source.stem().string() + "_SLIM" + source.extension().string());
+    fs::path name = source.stem();
+    name += "_SLIM";
+    name += source.extension();
+    return source.parent_path() / name;
 }
 
 bool holdsIxml(const std::vector<MetaChunk>& chunks) {

@@ -3,6 +3,7 @@
 #include "tracksieve/analysis.h"
 #include "tracksieve/fixed_values.h"
 #include "tracksieve/meta_chunk.h"
+#include "tracksieve/path_text.h"
 #include "tracksieve/poly_wav_info.h"
 #include "tracksieve/scan.h"
 #include "tracksieve/slim_writer.h"
