@@ -9,6 +9,7 @@ build_dir=$(realpath "${1:-build}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export DEBIAN_FRONTEND=noninteractive
+fail() { echo "check-package: $*" >&2; exit 1; }
 
 (cd "$build_dir" && cpack -G DEB -B "$work/package" >/dev/null)
 deb=$(echo "$work"/package/tracksieve_*.deb)
@@ -18,10 +19,16 @@ echo "Depends: $(dpkg-deb --field "$deb" Depends)"
 
 apt-get install -y --no-install-recommends "$deb" >/dev/null
 
-fail() { echo "check-package: $*" >&2; exit 1; }
-
 [ "$(/usr/bin/tracksieve-cli --version)" = "tracksieve-cli $version" ] || fail "--version does not say $version"
 [ -f /usr/share/man/man1/tracksieve-cli.1 ] || fail "no man page"
+
+if dpkg -L tracksieve | grep -qx /usr/bin/tracksieve; then
+  app_id=io.github.tracksieve.Tracksieve
+  desktop-file-validate "/usr/share/applications/$app_id.desktop"
+  appstreamcli validate --no-net "/usr/share/metainfo/$app_id.metainfo.xml" >/dev/null
+  [ -f "/usr/share/icons/hicolor/scalable/apps/$app_id.svg" ] || fail "no SVG icon"
+  file "/usr/share/icons/hicolor/256x256/apps/$app_id.png" | grep -q '256 x 256' || fail "no 256 px icon"
+fi
 
 "$build_dir/bin/make-demo-recordings" "$work/takes" >/dev/null
 scan=$(/usr/bin/tracksieve-cli scan -r "$work/takes")
@@ -33,5 +40,7 @@ cmake --build "$work/consumer" >/dev/null
 [ "$("$work/consumer/count-poly-wavs" "$work/takes")" = "$version $found" ] || fail "the consumer project disagrees"
 
 apt-get remove -y tracksieve >/dev/null
-[ ! -e /usr/bin/tracksieve-cli ] && [ ! -e /usr/lib/cmake/Tracksieve ] || fail "files left after removal"
+for path in /usr/bin/tracksieve /usr/bin/tracksieve-cli /usr/lib/cmake/Tracksieve /usr/include/tracksieve; do
+  [ ! -e "$path" ] || fail "$path is left after the removal"
+done
 echo "Package installed, checked and removed."

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
   sndfile-programs sox mediainfo
-  dpkg-dev file
+  dpkg-dev file desktop-file-utils appstream librsvg2-bin
   ffmpeg  # compress_benchmark sets the slim against it
   qt6-base-dev fonts-dejavu-core  # the desktop program; a font for its off-screen window tests
 )

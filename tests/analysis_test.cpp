@@ -95,6 +95,29 @@ TEST_F(Analysis, StopsAfterTheFirstBlockWhenEveryChannelIsLoud) {
     EXPECT_DOUBLE_EQ(info.durationSeconds, 2.0);
 }
 
+// Wide frames are read in pieces smaller than a block (here 32768 frames of 128 bytes), but the
+// early stop still waits for the whole block of 48000 frames.
+TEST_F(Analysis, StopsAfterAWholeBlockEvenWhenItIsReadInPieces) {
+    std::string samples = constantFrames(32, 32, 40000, 3'000'000);
+    samples += constantFrames(32, 32, 8000, 4'000'000);
+    samples += constantFrames(32, 32, 48000, 5'000'000);
+    const PolyWavInfo info = analyze(WavBuilder().fmt({.channels = 32, .bitsPerSample = 32}).data(samples).bytes());
+    EXPECT_EQ(info.tracks[31].peak, 4'000'000 * 0x1p-31);
+}
+
+// A frame of 65534 bytes leaves 64 frames to a piece: every piece counts, to the last frame.
+TEST_F(Analysis, ReadsEveryPieceOfWideFrames) {
+    const std::string padding(65534 - 6, '\xFF');
+    std::string samples;
+    for (int f = 0; f < 129; ++f) samples += std::string(6, '\0') + padding;
+    samples += std::string("\0\0\0\0\x40\0", 6) + padding;
+    const PolyWavInfo info = analyze(WavBuilder().fmt({.channels = 3, .blockAlign = 65534}).data(samples).bytes());
+    ASSERT_EQ(info.error, "");
+    EXPECT_EQ(info.tracks[0].peak, 0.0) << "the padding is never decoded";
+    EXPECT_EQ(info.tracks[2].peak, 64.0 / 32768);
+    EXPECT_DOUBLE_EQ(info.tracks[2].rms, std::sqrt((64.0 / 32768) * (64.0 / 32768) / 130));
+}
+
 TEST_F(Analysis, ReadsToTheEndWhenAChannelStaysSilent) {
     std::string samples = pcmFrames(16, std::vector<std::vector<std::int32_t>>(48000, {1000, 0}));
     samples += pcmFrames(16, std::vector<std::vector<std::int32_t>>(48000, {30000, 0}));

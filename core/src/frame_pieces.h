@@ -11,15 +11,15 @@ namespace tracksieve {
 /// cost gigabytes, so it is read in pieces of whole frames no larger than this.
 inline constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
 
-/// How many frames of `frameBytes` (> 0) bytes one piece holds: as many as fit in
-/// kMaxPieceBytes, at least one, at most a block.
+/// How many frames of `frameBytes` bytes one piece holds: as many as fit in kMaxPieceBytes,
+/// at least one, at most a block.
 std::size_t framesPerPiece(std::size_t frameBytes);
 
-/// Reads whole frames of `frameBytes` (> 0) bytes from a stream into one buffer of a single
-/// piece, reused for every read.
+/// Reads whole frames from a stream into one buffer of a single piece, reused for every read.
 class FramePieceReader {
 public:
-    FramePieceReader(std::istream& in, std::size_t frameBytes);
+    /// `slackBytes` are added past the piece for consumers that read a little beyond it.
+    FramePieceReader(std::istream& in, std::size_t frameBytes, std::size_t slackBytes = 0);
 
     std::size_t pieceFrames() const { return pieceFrames_; }
     const unsigned char* data() const { return buffer_.get(); }
