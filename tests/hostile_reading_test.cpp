@@ -3,7 +3,6 @@
 // every other file in full: no single file may cost the user the rest of the list.
 #include <gtest/gtest.h>
 
-
 #include "child_process.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/scan.h"

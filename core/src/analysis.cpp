@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "channel_levels.h"
-#include "frame_pieces.h"
+#include "analysis_pieces.h"
+#include "read_ahead_pieces.h"
 #include "recorder_metadata.h"
 #include "tracksieve/fixed_values.h"
 #include "wav_reader.h"
@@ -38,7 +39,8 @@ struct ScanResult {
 
 // Reads the sample data block by block until every channel has reached the threshold (no
 // channel can then end up empty) or the data ends. A block is read in bounded pieces.
-ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t totalFrames, double threshold) {
+ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t totalFrames, double threshold,
+                       const PolyWavInfo& record, const PieceListener& onPiece) {
     const std::size_t channels = wav.channels;
     ScanResult scan{std::vector<double>(channels, 0.0), std::vector<double>(channels, 0.0)};
     if (totalFrames == 0) return scan;
@@ -47,25 +49,20 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
     in.clear();
     in.seekg(wav.dataOffset, std::ios::beg);
     const std::size_t blockAlign = wav.blockAlign;
-    FramePieceReader reader(in, blockAlign);
+    ReadAheadPieces pieces(in, blockAlign, totalFrames, kPieceSlackBytes);
     auto reachedThreshold = [threshold](double peak) { return !(peak < threshold); };
 
-    bool dataEnded = false;
-    while (!dataEnded && scan.framesScanned < totalFrames) {
-        const std::uint64_t blockEnd = std::min<std::uint64_t>(totalFrames, scan.framesScanned + kBlockFrames);
-        while (scan.framesScanned < blockEnd) {
-            const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(blockEnd - scan.framesScanned,
-                                                                                  reader.pieceFrames()));
-            const std::size_t frames = reader.read(wanted);
-            accumulateFrames(encoding, reader.data(), frames, blockAlign, channels, scan.peaks.data(),
-                             scan.sumsOfSquares.data());
-            scan.framesScanned += frames;
-            if (frames < wanted) {
-                dataEnded = true;
-                break;
-            }
+    for (;;) {
+        const ReadAheadPieces::Piece piece = pieces.next();
+        accumulateFrames(encoding, piece.frames, piece.count, blockAlign, channels, scan.peaks.data(),
+                         scan.sumsOfSquares.data());
+        if (onPiece) {
+            onPiece({record, static_cast<std::uint64_t>(wav.dataOffset), blockAlign, totalFrames, scan.framesScanned,
+                     piece.frames, piece.count, scan.peaks});
         }
-        if (std::all_of(scan.peaks.begin(), scan.peaks.end(), reachedThreshold)) break;
+        scan.framesScanned += piece.count;
+        if (piece.last) break;
+        if (piece.endsBlock && std::all_of(scan.peaks.begin(), scan.peaks.end(), reachedThreshold)) break;
     }
     return scan;
 }
@@ -96,7 +93,8 @@ PolyWavInfo failedRecord(const std::filesystem::path& path, std::string message)
 }
 
 // The analysis after `openWav`, whatever the bytes came from; a failed open left its message.
-PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, double threshold) {
+PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, double threshold,
+                          const PieceListener& onPiece) {
     PolyWavInfo info;
     info.path = path;
     if (!wav.error.empty()) {
@@ -127,15 +125,17 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
     readIxmlTimecode(wav);
     if (wav.hasTimeReference) info.timecode = formatTimecode(wav.timeReference, info.sampleRate, wav.timecodeRate);
 
-    const ScanResult scan = scanSamples(wav, *encoding, totalFrames, threshold);
     std::vector<std::string> names = defaultTrackNames(wav.channels);
     readIxmlTrackNames(wav.ixmlText, names);
-
     info.tracks.resize(wav.channels);
     for (std::size_t i = 0; i < info.tracks.size(); ++i) {
+        info.tracks[i].index = static_cast<std::int32_t>(i);
+        info.tracks[i].name = std::move(names[i]);
+    }
+
+    const ScanResult scan = scanSamples(wav, *encoding, totalFrames, threshold, info, onPiece);
+    for (std::size_t i = 0; i < info.tracks.size(); ++i) {
         TrackInfo& track = info.tracks[i];
-        track.index = static_cast<std::int32_t>(i);
-        track.name = names[i];
         track.peak = scan.peaks[i];
         track.rms = scan.framesScanned > 0
                         ? std::sqrt(scan.sumsOfSquares[i] / static_cast<double>(scan.framesScanned))
@@ -148,11 +148,12 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
 // Whatever goes wrong with one file must not end a scan of many: it becomes that file's failed
 // record.
 template <typename Open>
-PolyWavInfo analyzeGuarded(const std::filesystem::path& path, double threshold, Open open) {
+PolyWavInfo analyzeGuarded(const std::filesystem::path& path, double threshold, Open open,
+                           const PieceListener& onPiece = {}) {
     try {
         WavFile wav;
         open(wav);
-        return analyzeOpened(wav, path, threshold);
+        return analyzeOpened(wav, path, threshold, onPiece);
     } catch (const std::bad_alloc&) {
         return failedRecord(path, "Not enough memory to analyse this file");
     } catch (const std::exception& e) {
@@ -168,6 +169,11 @@ PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold) 
 
 PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& path, double threshold) {
     return analyzeGuarded(path, threshold, [&source](WavFile& wav) { openWav(source, wav); });
+}
+
+PolyWavInfo analyzePolyWavShowingPieces(const std::filesystem::path& path, double threshold,
+                                        const PieceListener& onPiece) {
+    return analyzeGuarded(path, threshold, [&path](WavFile& wav) { openWav(path, wav); }, onPiece);
 }
 
 }  // namespace tracksieve

@@ -1,17 +1,22 @@
 #include "tracksieve/slim_writer.h"
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
 
+#include "analysis_pieces.h"
 #include "frame_pieces.h"
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
+#include "slim_routes.h"
 #include "source_chunk_walk.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/track_list_rewrite.h"
@@ -29,12 +34,11 @@ struct KeptChannels {
     std::vector<std::int32_t> channelMap;
 };
 
-KeptChannels keptChannelsOf(const PolyWavInfo& info) {
-    if (info.emptyCount() == 0) throw std::runtime_error("No empty tracks to remove");
-    if (info.activeCount() == 0) throw std::runtime_error("All tracks are empty \xE2\x80\x94 nothing to keep");
+template <typename IsEmpty>
+KeptChannels keptChannelsWhere(const PolyWavInfo& info, IsEmpty isEmpty) {
     KeptChannels kept;
     for (const TrackInfo& track : info.tracks) {
-        if (track.empty) continue;
+        if (isEmpty(track)) continue;
         kept.indices.push_back(track.index);
         kept.names.push_back(track.name);
     }
@@ -43,6 +47,12 @@ KeptChannels keptChannelsOf(const PolyWavInfo& info) {
         kept.channelMap[static_cast<std::size_t>(kept.indices[i])] = static_cast<std::int32_t>(i);
     }
     return kept;
+}
+
+KeptChannels keptChannelsOf(const PolyWavInfo& info) {
+    if (info.emptyCount() == 0) throw std::runtime_error("No empty tracks to remove");
+    if (info.activeCount() == 0) throw std::runtime_error("All tracks are empty \xE2\x80\x94 nothing to keep");
+    return keptChannelsWhere(info, [](const TrackInfo& track) { return track.empty; });
 }
 
 fs::path slimPathFor(const fs::path& source) {
@@ -97,19 +107,23 @@ void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const Ke
     }
 }
 
-}  // namespace
+// Everything the copy writes around the kept samples, worked out before its first byte.
+struct SlimPlan {
+    SourceLayout layout;
+    std::vector<MetaChunk> before;
+    std::vector<MetaChunk> after;
+    std::string fmtBytes;
+    std::uint64_t frames = 0;
+    std::uint64_t dataSize = 0;
+    std::uint64_t riffSize = 0;
+    KeptChannelGather gather;
+};
 
-fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath) {
-    const PolyWavInfo info = analyzePolyWav(source, threshold);
-    if (!info.error.empty()) throw std::runtime_error(info.error);
-    const KeptChannels kept = keptChannelsOf(info);
-
-    const fs::path resultPath = !outputPath.empty() ? outputPath : overwrite ? source : slimPathFor(source);
-
+SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& kept) {
     SourceLayout layout = walkSourceChunks(source);
     const std::uint16_t bytesPerSample = layout.fmt.bitsPerSample / 8;
     // The analysis vouched for the format; this guards the copy against a file changed since.
-    if (bytesPerSample == 0 || layout.fmt.blockAlign < static_cast<std::size_t>(info.channels) * bytesPerSample) {
+    if (bytesPerSample == 0 || layout.fmt.blockAlign < static_cast<std::size_t>(channels) * bytesPerSample) {
         throw std::runtime_error("Invalid format");
     }
 
@@ -125,8 +139,8 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     const std::uint64_t frames = layout.dataBytesPresent / layout.fmt.blockAlign;
     const std::uint64_t dataSize = frames * fmt.blockAlign;
 
-    std::vector<MetaChunk>& before = layout.beforeAudio;
-    std::vector<MetaChunk>& after = layout.afterAudio;
+    std::vector<MetaChunk> before = std::move(layout.beforeAudio);
+    std::vector<MetaChunk> after = std::move(layout.afterAudio);
     rewriteMetaChunks(before, kept.names, kept.channelMap);
     rewriteMetaChunks(after, kept.names, kept.channelMap);
     if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({"iXML", buildTrackListIxml(kept.names)});
@@ -139,33 +153,173 @@ fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshol
     if (riffSize > std::numeric_limits<std::uint32_t>::max()) {
         throw std::runtime_error("The slim file would exceed the 4 GiB size limit of a WAV file");
     }
+    KeptChannelGather gather(kept.indices, bytesPerSample, layout.fmt.blockAlign);
+    return {std::move(layout), std::move(before), std::move(after), fmtBytes.str(), frames, dataSize, riffSize,
+            std::move(gather)};
+}
 
-    OutputFile out(resultPath);
-    // Replacing the original must not change who may read or write it.
+// Replacing the original must not change who may read or write it.
+void keepOwnershipIfReplacing(OutputFile& out, const fs::path& resultPath, const fs::path& source) {
     if (namesSameFile(resultPath, source)) out.takeModeAndOwnerOf(source);
+}
 
+// Everything before the samples: the RIFF header, the metadata before the audio, the `data` header.
+void writeHead(OutputFile& out, const SlimPlan& plan) {
     unsigned char riffHeader[12];
     std::copy_n("RIFF", 4, riffHeader);
-    le::writeU32(riffHeader + 4, static_cast<std::uint32_t>(riffSize));
+    le::writeU32(riffHeader + 4, static_cast<std::uint32_t>(plan.riffSize));
     std::copy_n("WAVE", 4, riffHeader + 8);
     out.write(riffHeader, sizeof riffHeader);
 
-    const bool bextFirst = !before.empty() && before.front().id == "bext";
-    if (bextFirst) writeChunk(out, before.front());
-    out.write(fmtBytes.view().data(), fmtBytes.view().size());
-    for (std::size_t i = bextFirst ? 1 : 0; i < before.size(); ++i) writeChunk(out, before[i]);
+    const bool bextFirst = !plan.before.empty() && plan.before.front().id == "bext";
+    if (bextFirst) writeChunk(out, plan.before.front());
+    out.write(plan.fmtBytes.data(), plan.fmtBytes.size());
+    for (std::size_t i = bextFirst ? 1 : 0; i < plan.before.size(); ++i) writeChunk(out, plan.before[i]);
 
     unsigned char dataHeader[8];
     std::copy_n("data", 4, dataHeader);
-    le::writeU32(dataHeader + 4, static_cast<std::uint32_t>(dataSize));
+    le::writeU32(dataHeader + 4, static_cast<std::uint32_t>(plan.dataSize));
     out.write(dataHeader, sizeof dataHeader);
-    copyKeptFrames(source, layout, KeptChannelGather(kept.indices, bytesPerSample, layout.fmt.blockAlign), frames, out);
-    out.writeZeros(dataSize % 2);
+}
 
-    for (const MetaChunk& c : after) writeChunk(out, c);
+void writeTail(OutputFile& out, const SlimPlan& plan) {
+    out.writeZeros(plan.dataSize % 2);
+    for (const MetaChunk& c : plan.after) writeChunk(out, c);
+}
 
+void writeInTwoPasses(const fs::path& source, const PolyWavInfo& info, const KeptChannels& kept,
+                      const fs::path& resultPath) {
+    const SlimPlan plan = planSlimCopy(source, info.channels, kept);
+    OutputFile out(resultPath);
+    keepOwnershipIfReplacing(out, resultPath, source);
+    writeHead(out, plan);
+    copyKeptFrames(source, plan.layout, plan.gather, plan.frames, out);
+    writeTail(out, plan);
     out.commit();
-    return resultPath;
+}
+
+static_assert(KeptChannelGather::kSlack <= kPieceSlackBytes);
+
+// A copy written while the analysis reads the samples, on a guess taken from the first piece:
+// the channels still below the threshold there are the empty ones. When the finished analysis
+// bears the guess out, the copy is what the second pass would have written, and so is any
+// failure met while making it. When a channel wakes up later, or the analysis does not read the
+// frames the copy needs, the copy is dropped and made afresh after the analysis.
+class RideAlongCopy {
+public:
+    RideAlongCopy(const fs::path& source, const fs::path& resultPath, double threshold)
+        : source_(source), resultPath_(resultPath), threshold_(threshold) {}
+
+    void take(const MeasuredPiece& piece) noexcept {
+        if (stopped_) return;
+        try {
+            if (!out_) start(piece);
+            if (stopped_) return;
+            for (const std::size_t channel : guessedEmpty_) {
+                if (!(threshold_ > piece.peaks[channel])) return stop();
+            }
+            if (piece.firstFrame != framesCopied_ || framesCopied_ + piece.frameCount > plan_->frames) return stop();
+            const std::size_t bytes = piece.frameCount * plan_->gather.outputFrameBytes();
+            if (outputPiece_.size() < bytes + KeptChannelGather::kSlack) outputPiece_.resize(bytes + KeptChannelGather::kSlack);
+            plan_->gather.gather(piece.frames, piece.frameCount, outputPiece_.data());
+            out_->write(outputPiece_.data(), bytes);
+            framesCopied_ += piece.frameCount;
+        } catch (...) {
+            failure_ = std::current_exception();
+            stop();
+        }
+    }
+
+    /// Completes the copy when the analysis kept exactly the guessed channels, or throws what
+    /// went wrong while making it. False when the copy has to be made afresh; its temporary
+    /// file is gone by then.
+    bool finish(const KeptChannels& kept) {
+        if (kept.indices != keptIndices_) {
+            stop();
+            return false;
+        }
+        if (failure_) std::rethrow_exception(failure_);
+        if (!out_ || framesCopied_ != plan_->frames) {
+            stop();
+            return false;
+        }
+        // A second pass would find these frames gone from a source that shrank since.
+        if (sourceShrank()) throw std::runtime_error("Could not read source file");
+        writeTail(*out_, *plan_);
+        out_->commit();
+        return true;
+    }
+
+private:
+    void start(const MeasuredPiece& piece) {
+        if (piece.firstFrame != 0) return stop();
+        const auto guessedEmpty = [&](const TrackInfo& track) {
+            return threshold_ > piece.peaks[static_cast<std::size_t>(track.index)];
+        };
+        const KeptChannels guess = keptChannelsWhere(piece.record, guessedEmpty);
+        if (guess.indices.empty() || guess.indices.size() == piece.record.tracks.size()) return stop();
+        for (const TrackInfo& track : piece.record.tracks) {
+            if (guessedEmpty(track)) guessedEmpty_.push_back(static_cast<std::size_t>(track.index));
+        }
+        keptIndices_ = guess.indices;
+
+        plan_.emplace(planSlimCopy(source_, piece.record.channels, guess));
+        // The copy takes its bytes from the analysis, so both must mean the same frames.
+        if (plan_->layout.dataOffset != piece.dataOffset || plan_->layout.fmt.blockAlign != piece.frameBytes ||
+            plan_->frames != piece.dataFrames) {
+            return stop();
+        }
+        out_ = std::make_unique<OutputFile>(resultPath_);
+        keepOwnershipIfReplacing(*out_, resultPath_, source_);
+        writeHead(*out_, *plan_);
+    }
+
+    bool sourceShrank() const {
+        std::error_code ec;
+        const std::uint64_t size = fs::file_size(source_, ec);
+        return ec || size < plan_->layout.dataOffset + plan_->frames * plan_->layout.fmt.blockAlign;
+    }
+
+    void stop() {
+        stopped_ = true;
+        out_.reset();
+    }
+
+    fs::path source_;
+    fs::path resultPath_;
+    double threshold_;
+    bool stopped_ = false;
+    std::vector<std::size_t> guessedEmpty_;
+    std::vector<std::int32_t> keptIndices_;
+    std::optional<SlimPlan> plan_;
+    std::unique_ptr<OutputFile> out_;
+    std::vector<unsigned char> outputPiece_;
+    std::uint64_t framesCopied_ = 0;
+    std::exception_ptr failure_;
+};
+
+}  // namespace
+
+SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath,
+                        SlimRoute route) {
+    const fs::path resultPath = !outputPath.empty() ? outputPath : overwrite ? source : slimPathFor(source);
+    std::optional<RideAlongCopy> rideAlong;
+    if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, resultPath, threshold);
+
+    const PolyWavInfo info =
+        rideAlong ? analyzePolyWavShowingPieces(source, threshold, [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
+                  : analyzePolyWav(source, threshold);
+    if (!info.error.empty()) throw std::runtime_error(info.error);
+    const KeptChannels kept = keptChannelsOf(info);
+    if (rideAlong && rideAlong->finish(kept)) return {resultPath, true};
+    rideAlong.reset();
+
+    writeInTwoPasses(source, info, kept, resultPath);
+    return {resultPath, false};
+}
+
+fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath) {
+    return slimPolyWav(source, overwrite, threshold, outputPath, SlimRoute::OnePassWhereItCan).path;
 }
 
 }  // namespace tracksieve
