@@ -389,6 +389,29 @@ TEST_F(SlimWriter, AnOutputTakesItsNameOnlyWhenCompleteAndOnDisk) {
     }
 }
 
+TEST_F(SlimWriter, AnotherRunsTemporaryFileIsNeverMovedIntoPlace) {
+    const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
+    const fs::path source = write("A.wav", bytes);
+    for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "_SLIM");
+        const std::string temporary = overwrite ? ".A_compressing.wav" : ".A_SLIM_compressing.wav";
+        // A second slim of the same file starts while the first flushes, and takes the first
+        // one's temporary file for a leftover.
+        InjectedFaults secondRun([&](platform::FileOperation operation) {
+            if (operation == platform::FileOperation::Sync) {
+                fs::remove(dir_.path() / temporary);
+                write(temporary, "the second run, unfinished");
+            }
+            return 0;
+        });
+        EXPECT_THAT([&] { compressPolyWav(source, overwrite, kThreshold); }, ThrowsMessage<std::runtime_error>("Could not write output file"));
+        EXPECT_EQ(readFile(source), bytes);
+        EXPECT_EQ(readFile(dir_.path() / temporary), "the second run, unfinished");
+        fs::remove(dir_.path() / temporary);
+        EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
+    }
+}
+
 TEST_F(SlimWriter, OverwriteKeepsTheOriginalsPermissionsAndOwner) {
     const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
     const bool mayGiveAway = geteuid() == 0;
@@ -547,6 +570,37 @@ TEST_F(SlimWriter, AFileChangedSinceTheScanIsJudgedAsItIsNow) {
     });
     EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold); }, ThrowsMessage<std::runtime_error>("Could not read source file"));
     EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
+}
+
+TEST_F(SlimWriter, AScanOfTheCopyShowsExactlyTheKeptNames) {
+    const std::string samples = pcmFrames(16, {{700, 0, 700, 700}, {-700, 0, -700, -700}});
+    const std::string list = "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX><NAME>Mic3</NAME></TRACK>"
+                             "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Boom</NAME></TRACK></TRACK_LIST>";
+    const std::string attributes = "<ATTR><NAME>AudioSampleFormatSize</NAME></ATTR><TRACK><NAME>Stray</NAME></TRACK>";
+    std::string unclosed = "<BWFXML><TRACK_LIST>";
+    for (int i = 1; i <= 13; ++i) unclosed += "<TRACK><NAME>Mic" + std::to_string(i) + "</NAME></TRACK>";
+    const std::vector<std::pair<std::string, WavBuilder>> sources = {
+        {"a list left unclosed", WavBuilder().fmt({.channels = 4}).chunk("iXML", unclosed + attributes + "</BWFXML>")},
+        {"the list repeated", WavBuilder().fmt({.channels = 4}).chunk("iXML", "<BWFXML>" + list + list + "</BWFXML>")},
+        {"a second XML chunk names the tracks", WavBuilder().fmt({.channels = 4}).chunk("iXML", "<BWFXML>" + attributes + "<TRACK_LIST>")
+                                                    .chunk("axml", "<BWFXML>" + list + "</BWFXML>")},
+        {"the iXML cut short by the end of the file", WavBuilder().fmt({.channels = 4}).chunk("bext", testing::bextBody(1))},
+    };
+    for (const auto& [label, builder] : sources) {
+        SCOPED_TRACE(label);
+        WavBuilder source = builder;
+        source.data(samples);
+        if (label.find("cut short") != std::string::npos) source.chunkDeclaring("iXML", "<BWFXML>" + list.substr(0, 150), 4000);
+        const fs::path path = write("take.wav", source.bytes());
+        std::vector<std::string> kept;
+        for (const TrackInfo& track : analyzePolyWav(path, kThreshold).tracks) {
+            if (!track.empty) kept.push_back(track.name);
+        }
+        ASSERT_EQ(kept.size(), 3u);
+        std::vector<std::string> copied;
+        for (const TrackInfo& track : analyzePolyWav(compressPolyWav(path, false, kThreshold), kThreshold).tracks) copied.push_back(track.name);
+        EXPECT_EQ(copied, kept);
+    }
 }
 
 }  // namespace

@@ -38,10 +38,11 @@ OutputFile::OutputFile(const fs::path& finalPath)
 }
 
 OutputFile::~OutputFile() {
-    if (fd_ >= 0) platform::closeFile(fd_);
     if (committed_) return;
+    // Only our own file: another run may have put its own under that name since.
     std::error_code ec;
-    if (fs::is_regular_file(fs::symlink_status(temporaryPath_, ec))) fs::remove(temporaryPath_, ec);
+    if (fd_ < 0 || platform::namesOpenFile(temporaryPath_, fd_)) fs::remove(temporaryPath_, ec);
+    if (fd_ >= 0) platform::closeFile(fd_);
 }
 
 void OutputFile::write(const void* bytes, std::size_t size) {
@@ -62,10 +63,12 @@ void OutputFile::takeModeAndOwnerOf(const fs::path& model) {
 }
 
 void OutputFile::commit() {
-    const bool synced = platform::syncFile(fd_);
+    // Another run of the same slim replaces a temporary file it takes for a leftover: its
+    // unfinished file must not be moved into place by this one.
+    if (!platform::syncFile(fd_) || !platform::namesOpenFile(temporaryPath_, fd_)) failWrite();
     const bool closed = platform::closeFile(fd_);
     fd_ = -1;
-    if (!synced || !closed) failWrite();
+    if (!closed) failWrite();
     if (const std::error_code error = platform::renameReplacing(temporaryPath_, finalPath_)) {
         throw fs::filesystem_error("Could not move the output into place", temporaryPath_, finalPath_, error);
     }

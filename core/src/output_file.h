@@ -23,8 +23,6 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
-
     void write(const void* bytes, std::size_t size);
     void writeZeros(std::uint64_t count);
     /// Gives the file the permission bits of `model` (the file it will replace), and its owner

@@ -69,6 +69,10 @@ bool syncFile(int fd) {
 
 bool closeFile(int fd) { return ::_close(fd) == 0; }
 
+// _wopen shares the file for reading and writing but not for deletion: while it is open here,
+// no one can remove or rename it, so its name still names it.
+bool namesOpenFile(const std::filesystem::path&, int) { return true; }
+
 // A new file takes its access rights from its folder; there is no mode or owner to carry over.
 bool copyModeAndOwner(int, const std::filesystem::path&) { return true; }
 
@@ -124,6 +128,13 @@ bool syncFile(int fd) {
 }
 
 bool closeFile(int fd) { return ::close(fd) == 0; }
+
+bool namesOpenFile(const std::filesystem::path& path, int fd) {
+    struct stat named {};
+    struct stat open {};
+    return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+           named.st_ino == open.st_ino;
+}
 
 bool copyModeAndOwner(int fd, const std::filesystem::path& model) {
     struct stat status {};

@@ -30,6 +30,9 @@ bool syncFile(int fd);
 
 bool closeFile(int fd);
 
+/// True when `path` (not following a link) names the open file `fd`.
+bool namesOpenFile(const std::filesystem::path& path, int fd);
+
 /// Gives the open file the permission bits of the file at `model`, and its owner and group as
 /// far as the process may set them.
 bool copyModeAndOwner(int fd, const std::filesystem::path& model);

@@ -50,14 +50,15 @@ std::string rewriteXmlBody(std::string_view body, const std::vector<std::string>
     std::string rewritten;
     rewritten.reserve(std::max(body.size(), text.size() + trackList.size() + 12));
     auto findTrackList = [](std::string_view rest) { return findElement(rest, "TRACK_LIST"); };
-    // The copy's names are read from its first TRACK_LIST opening tag on (see trackListScope):
-    // the new list must come before any list the source left unclosed.
-    const std::size_t unclosedList = findOpeningTag(text, "TRACK_LIST");
-    if (replaceAll(text, trackList, findTrackList, rewritten)) {
-    } else if (unclosedList != std::string_view::npos) {
-        rewritten.append(text, 0, unclosedList).append(trackList).append("\n").append(text, unclosedList);
-    } else if (!replaceAll(text, trackList + "\n</BWFXML>", findClosingBwfxml, rewritten)) {
-        rewritten.append(text).append("\n").append(trackList).append("\n");
+    if (!replaceAll(text, trackList, findTrackList, rewritten)) {
+        // The copy's names are read from its first TRACK_LIST opening tag on (see
+        // trackListScope): the new list must come before any list the source left unclosed.
+        const std::size_t unclosedList = findOpeningTag(text, "TRACK_LIST");
+        if (unclosedList != std::string_view::npos) {
+            rewritten.append(text, 0, unclosedList).append(trackList).append("\n").append(text, unclosedList);
+        } else if (!replaceAll(text, trackList + "\n</BWFXML>", findClosingBwfxml, rewritten)) {
+            rewritten.append(text).append("\n").append(trackList).append("\n");
+        }
     }
     // Space a recorder reserved stays reserved, so the chunk never shrinks.
     if (rewritten.size() < body.size()) rewritten.resize(body.size(), '\0');
