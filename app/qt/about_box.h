@@ -4,7 +4,7 @@ class QWidget;
 
 namespace tracksieve::app {
 
-/// The standard about box: the program's name and its maker.
+/// The standard about box: the program's name, version and maker.
 void showAboutBox(QWidget* parent);
 
 }  // namespace tracksieve::app
