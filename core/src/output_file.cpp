@@ -40,9 +40,12 @@ OutputFile::OutputFile(const fs::path& finalPath)
 OutputFile::~OutputFile() {
     if (committed_) return;
     // Only our own file: another run may have put its own under that name since.
-    std::error_code ec;
-    if (fd_ < 0 || platform::namesOpenFile(temporaryPath_, fd_)) fs::remove(temporaryPath_, ec);
-    if (fd_ >= 0) platform::closeFile(fd_);
+    if (fd_ >= 0) {
+        platform::discardOpenFile(temporaryPath_, fd_);
+    } else {
+        std::error_code ec;
+        fs::remove(temporaryPath_, ec);
+    }
 }
 
 void OutputFile::write(const void* bytes, std::size_t size) {

@@ -73,6 +73,13 @@ bool closeFile(int fd) { return ::_close(fd) == 0; }
 // no one can remove or rename it, so its name still names it.
 bool namesOpenFile(const std::filesystem::path&, int) { return true; }
 
+// An open file cannot be removed here; the name is still ours until it is closed.
+void discardOpenFile(const std::filesystem::path& path, int fd) {
+    closeFile(fd);
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+}
+
 // A new file takes its access rights from its folder; there is no mode or owner to carry over.
 bool copyModeAndOwner(int, const std::filesystem::path&) { return true; }
 
@@ -134,6 +141,12 @@ bool namesOpenFile(const std::filesystem::path& path, int fd) {
     struct stat open {};
     return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
            named.st_ino == open.st_ino;
+}
+
+// Removed while still open: the name cannot pass to another file in between.
+void discardOpenFile(const std::filesystem::path& path, int fd) {
+    if (namesOpenFile(path, fd)) ::unlink(path.c_str());
+    closeFile(fd);
 }
 
 bool copyModeAndOwner(int fd, const std::filesystem::path& model) {

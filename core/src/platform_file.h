@@ -33,6 +33,9 @@ bool closeFile(int fd);
 /// True when `path` (not following a link) names the open file `fd`.
 bool namesOpenFile(const std::filesystem::path& path, int fd);
 
+/// Removes `path` as long as it names the open file `fd`, and closes `fd`.
+void discardOpenFile(const std::filesystem::path& path, int fd);
+
 /// Gives the open file the permission bits of the file at `model`, and its owner and group as
 /// far as the process may set them.
 bool copyModeAndOwner(int fd, const std::filesystem::path& model);
