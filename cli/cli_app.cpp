@@ -14,7 +14,7 @@
 
 namespace tracksieve::cli {
 
-int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, Terminals terminals) {
     CLI::App app{"Finds the silent tracks of polyphonic WAV files from field recorders.", "tracksieve-cli"};
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
@@ -46,12 +46,14 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
     if (scanCommand->parsed()) {
         scan.dir = pathFromUtf8(scanDir);
-        scan.showProgress = errIsTerminal;
+        scan.outIsTerminal = terminals.out;
+        scan.errIsTerminal = terminals.err;
         return runScan(scan, out, err);
     }
     if (slimCommand->parsed()) {
         for (const std::string& file : slimFiles) slim.files.push_back(pathFromUtf8(file));
         slim.output = pathFromUtf8(slimOutput);
+        slim.outIsTerminal = terminals.out;
         return runSlim(slim, out);
     }
     return kExitUsage;

@@ -53,8 +53,9 @@ int wmain(int argc, wchar_t** wideArgv) {
     for (const std::string& arg : args) argv.push_back(arg.c_str());
 
     const Utf8Console console;
-    const bool errIsTerminal = _isatty(_fileno(stderr)) != 0;
-    return tracksieve::cli::runCli(argc, argv.data(), std::cout, std::cerr, errIsTerminal);
+    const tracksieve::cli::Terminals terminals{.out = _isatty(_fileno(stdout)) != 0,
+                                               .err = _isatty(_fileno(stderr)) != 0};
+    return tracksieve::cli::runCli(argc, argv.data(), std::cout, std::cerr, terminals);
 }
 
 #else
@@ -62,7 +63,8 @@ int wmain(int argc, wchar_t** wideArgv) {
 #include <unistd.h>
 
 int main(int argc, char** argv) {
-    return tracksieve::cli::runCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    const tracksieve::cli::Terminals terminals{.out = isatty(STDOUT_FILENO) == 1, .err = isatty(STDERR_FILENO) == 1};
+    return tracksieve::cli::runCli(argc, argv, std::cout, std::cerr, terminals);
 }
 
 #endif

@@ -6,6 +6,7 @@
 
 #include "exit_codes.h"
 #include "scan_report.h"
+#include "visible_text.h"
 #include "tracksieve/fixed_values.h"
 #include "tracksieve/path_text.h"
 #include "tracksieve/scan.h"
@@ -20,14 +21,14 @@ constexpr const char* kClearLine = "\r\x1b[K";
 int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     std::error_code statusError;
     if (!std::filesystem::is_directory(request.dir, statusError)) {
-        err << "Not a directory: " << pathToUtf8(request.dir) << '\n';
+        err << textFor(request.errIsTerminal, "Not a directory: " + pathToUtf8(request.dir)) << '\n';
         return kExitUsage;
     }
 
     ScanProgress progress;
-    if (request.showProgress) {
+    if (request.errIsTerminal) {
         progress = [&err](int done, int total, const std::filesystem::path& file) {
-            err << kClearLine << progressText(done, total, file) << std::flush;
+            err << kClearLine << visibleText(progressText(done, total, file)) << std::flush;
         };
     }
 
@@ -35,16 +36,16 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     try {
         records = scanDirectory(request.dir, request.recursive, kThreshold, kMinChannels, progress);
     } catch (const std::exception& e) {
-        if (request.showProgress) err << kClearLine;
-        err << "Scan failed: " << e.what() << '\n';
+        if (request.errIsTerminal) err << kClearLine;
+        err << textFor(request.errIsTerminal, std::string("Scan failed: ") + e.what()) << '\n';
         return kExitFailure;
     }
-    if (request.showProgress) err << kClearLine << std::flush;
+    if (request.errIsTerminal) err << kClearLine << std::flush;
 
     if (request.json) {
         writeScanJson(records, out);
     } else {
-        writeScanText(records, out);
+        writeScanText(records, out, request.outIsTerminal);
     }
     return kExitSuccess;
 }

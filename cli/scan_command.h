@@ -9,7 +9,8 @@ struct ScanRequest {
     std::filesystem::path dir;
     bool recursive = false;
     bool json = false;
-    bool showProgress = false;  // progress lines on the error stream, redrawn in place
+    bool outIsTerminal = false;  // names and messages shown escaped
+    bool errIsTerminal = false;  // progress lines on the error stream, redrawn in place
 };
 
 /// `tracksieve-cli scan`: scans `request.dir` and writes the report to `out`; messages go to

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tracksieve/path_text.h"
+#include "visible_text.h"
 
 namespace tracksieve::cli {
 namespace {
@@ -48,8 +49,8 @@ std::string progressText(int done, int total, const std::filesystem::path& file)
     return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + pathToUtf8(file.filename());
 }
 
-void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out) {
-    for (const PolyWavInfo& record : records) out << record.summary() << '\n';
+void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out, bool outIsTerminal) {
+    for (const PolyWavInfo& record : records) out << textFor(outIsTerminal, record.summary()) << '\n';
     out << foundStatus(records) << '\n';
 }
 

@@ -1,12 +1,14 @@
 #include "slim_command.h"
 
 #include <exception>
+#include <string>
 
 #include "exit_codes.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/fixed_values.h"
 #include "tracksieve/path_text.h"
 #include "tracksieve/slim_writer.h"
+#include "visible_text.h"
 
 namespace tracksieve::cli {
 
@@ -21,11 +23,13 @@ int runSlim(const SlimRequest& request, std::ostream& out) {
             const int sourceChannels = analyzePolyWav(file, 0.0).channels;
             const std::filesystem::path result = compressPolyWav(file, request.overwrite, kThreshold, request.output);
             const int keptChannels = analyzePolyWav(result, 0.0).channels;
-            out << name << " \xE2\x86\x92 " << pathToUtf8(result.filename()) << " (" << sourceChannels - keptChannels
-                << " removed, " << keptChannels << " kept)\n";
+            const std::string line = name + " \xE2\x86\x92 " + pathToUtf8(result.filename()) + " (" +
+                                     std::to_string(sourceChannels - keptChannels) + " removed, " +
+                                     std::to_string(keptChannels) + " kept)";
+            out << textFor(request.outIsTerminal, line) << '\n';
             ++written;
         } catch (const std::exception& e) {
-            out << name << ": " << e.what() << '\n';
+            out << textFor(request.outIsTerminal, name + ": " + e.what()) << '\n';
             ++failed;
         }
     }

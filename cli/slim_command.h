@@ -10,6 +10,7 @@ struct SlimRequest {
     std::vector<std::filesystem::path> files;
     bool overwrite = false;
     std::filesystem::path output;  // empty: the default name; otherwise for a single file only
+    bool outIsTerminal = false;    // names and messages shown escaped
 };
 
 /// `tracksieve-cli slim`: writes each file without its empty tracks, printing one report line

@@ -24,12 +24,12 @@ struct CliRun {
     std::string err;
 };
 
-CliRun runCli(const std::vector<std::string>& args, bool errIsTerminal = false) {
+CliRun runCli(const std::vector<std::string>& args, cli::Terminals terminals = {}) {
     std::vector<const char*> argv{"tracksieve-cli"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     std::ostringstream out;
     std::ostringstream err;
-    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, errIsTerminal);
+    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, terminals);
     return {status, out.str(), err.str()};
 }
 
@@ -145,10 +145,34 @@ TEST_F(CliScan, ShowsProgressByFileNameOnlyOnATerminal) {
     dir_.write("sub/a.wav", wavWithLevels({1000, 0}));
     dir_.write("b.wav", wavWithLevels({1000, 0}));
 
-    const CliRun terminal = runCli({"scan", "-r", dir()}, true);
+    const CliRun terminal = runCli({"scan", "-r", dir()}, {.err = true});
     EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/2: a.wav\r\x1b[KAnalyzing 2/2: b.wav\r\x1b[K");
     EXPECT_EQ(terminal.out, runCli({"scan", "-r", dir()}).out);
     EXPECT_EQ(runCli({"scan", "-r", dir()}).err, "");
+}
+
+// A name can hold escape sequences that recolour, retitle or rewrite a terminal.
+const std::string kHostileName = "\x1b]0;owned\x07take\x1b[2J.wav";
+const std::string kHostileShown = "\\033]0;owned\\atake\\033[2J.wav";
+
+TEST_F(CliScan, EscapesControlCharactersInNamesOnlyOnATerminal) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names cannot hold control characters";
+#endif
+    dir_.write(kHostileName, wavWithLevels({1000, 0}));
+    const std::string line = "  \xE2\x80\x94  2 tracks (1 active, 1 empty)  48000 Hz  0.0s\n";
+
+    const CliRun terminal = runCli({"scan", dir()}, {.out = true, .err = true});
+    EXPECT_EQ(terminal.out, kHostileShown + line + "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n");
+    EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/1: " + kHostileShown + "\r\x1b[K");
+    EXPECT_EQ(runCli({"scan", dir()}).out, kHostileName + line + "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n");
+
+    const std::string json = runCli({"scan", "--json", dir()}, {.out = true}).out;
+    EXPECT_NE(json.find("/\\u001b]0;owned\\u0007take\\u001b[2J.wav\""), std::string::npos) << json;
+
+    const std::string missing = dir() + "/\x1b[31mgone";
+    EXPECT_EQ(runCli({"scan", missing}, {.err = true}).err, "Not a directory: " + dir() + "/\\033[31mgone\n");
+    EXPECT_EQ(runCli({"scan", missing}).err, "Not a directory: " + missing + "\n");
 }
 
 TEST_F(CliScan, APathThatIsNoDirectoryIsAUsageError) {
@@ -239,6 +263,22 @@ TEST_F(CliSlim, OverwriteAndOutputChooseWhereTheResultGoes) {
         EXPECT_EQ(output.out, "b.wav \xE2\x86\x92 chosen.wav (1 removed, 2 kept)\nRemoved empty tracks from 1 file(s).\n");
         EXPECT_EQ(channelsOf(dir_.path() / "chosen.wav"), 2);
     }
+}
+
+TEST_F(CliSlim, EscapesControlCharactersInNamesOnlyOnATerminal) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names cannot hold control characters";
+#endif
+    dir_.write(kHostileName, wavWithLevels({1000, 0}));
+    const std::vector<std::string> args = {"slim", path(kHostileName), path("\x1b[2Jmissing.wav")};
+    const std::string slimShown = "\\033]0;owned\\atake\\033[2J_SLIM.wav";
+
+    EXPECT_EQ(runCli(args, {.out = true}).out, kHostileShown + " \xE2\x86\x92 " + slimShown +
+                                                   " (1 removed, 1 kept)\n\\033[2Jmissing.wav: Could not open file\n"
+                                                   "Removed empty tracks from 1 file(s). 1 failed.\n");
+    EXPECT_EQ(runCli(args).out, kHostileName + " \xE2\x86\x92 \x1b]0;owned\x07take\x1b[2J_SLIM.wav (1 removed, 1 kept)\n"
+                                "\x1b[2Jmissing.wav: Could not open file\n"
+                                "Removed empty tracks from 1 file(s). 1 failed.\n");
 }
 
 TEST_F(CliSlim, UsageErrorsWriteNothing) {

@@ -25,7 +25,7 @@ CliRun runCli(std::vector<std::string> args) {
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     std::ostringstream out;
     std::ostringstream err;
-    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
+    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
     EXPECT_EQ(err.str(), "");
     return {status, out.str()};
 }

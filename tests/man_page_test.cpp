@@ -29,7 +29,7 @@ std::string helpText(std::vector<const char*> argv) {
     argv.push_back("--help");
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, false), 0);
+    EXPECT_EQ(cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, {}), 0);
     return out.str();
 }
 

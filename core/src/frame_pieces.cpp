@@ -11,10 +11,11 @@ std::size_t framesPerPiece(std::size_t frameBytes) {
     return std::clamp<std::size_t>(kMaxPieceBytes / frameBytes, 1, kBlockFrames);
 }
 
-FramePieceReader::FramePieceReader(std::istream& in, std::size_t frameBytes, std::size_t slackBytes)
+FramePieceReader::FramePieceReader(std::istream& in, std::size_t frameBytes, std::uint64_t framesWanted,
+                                   std::size_t slackBytes)
     : in_(in),
       frameBytes_(frameBytes),
-      pieceFrames_(framesPerPiece(frameBytes)),
+      pieceFrames_(static_cast<std::size_t>(std::clamp<std::uint64_t>(framesWanted, 1, framesPerPiece(frameBytes)))),
       // Only bytes just read are ever used, so the buffer needs no zero fill.
       buffer_(std::make_unique_for_overwrite<unsigned char[]>(pieceFrames_ * frameBytes + slackBytes)) {}
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <memory>
 
@@ -18,8 +19,10 @@ std::size_t framesPerPiece(std::size_t frameBytes);
 /// Reads whole frames from a stream into one buffer of a single piece, reused for every read.
 class FramePieceReader {
 public:
-    /// `slackBytes` are added past the piece for consumers that read a little beyond it.
-    FramePieceReader(std::istream& in, std::size_t frameBytes, std::size_t slackBytes = 0);
+    /// `slackBytes` are added past the piece for consumers that read a little beyond it. A piece
+    /// holds no more than the `framesWanted` the caller will read in all, so a short file costs
+    /// a small buffer.
+    FramePieceReader(std::istream& in, std::size_t frameBytes, std::uint64_t framesWanted, std::size_t slackBytes = 0);
 
     std::size_t pieceFrames() const { return pieceFrames_; }
     const unsigned char* data() const { return buffer_.get(); }

@@ -10,7 +10,7 @@ namespace tracksieve {
 ReadAheadPieces::ReadAheadPieces(std::istream& in, std::size_t frameBytes, std::uint64_t totalFrames,
                                  std::size_t slackBytes)
     : in_(in), frameBytes_(frameBytes), slackBytes_(slackBytes), totalFrames_(totalFrames) {
-    slots_[0].reader = std::make_unique<FramePieceReader>(in_, frameBytes_, slackBytes_);
+    slots_[0].reader = std::make_unique<FramePieceReader>(in_, frameBytes_, totalFrames_, slackBytes_);
 }
 
 ReadAheadPieces::~ReadAheadPieces() {
@@ -41,7 +41,7 @@ ReadAheadPieces::Piece ReadAheadPieces::readInto(FramePieceReader& reader) {
 }
 
 void ReadAheadPieces::startReadingAhead() {
-    slots_[1].reader = std::make_unique<FramePieceReader>(in_, frameBytes_, slackBytes_);
+    slots_[1].reader = std::make_unique<FramePieceReader>(in_, frameBytes_, totalFrames_, slackBytes_);
     try {
         thread_ = std::thread([this] { readAhead(); });
     } catch (const std::system_error&) {

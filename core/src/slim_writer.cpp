@@ -92,7 +92,7 @@ void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const Ke
                     std::uint64_t frames, OutputFile& out) {
     std::ifstream in(source, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
-    FramePieceReader reader(in, layout.fmt.blockAlign, KeptChannelGather::kSlack);
+    FramePieceReader reader(in, layout.fmt.blockAlign, frames, KeptChannelGather::kSlack);
     std::vector<unsigned char> outputPiece(reader.pieceFrames() * gather.outputFrameBytes() + KeptChannelGather::kSlack);
 
     std::uint64_t done = 0;

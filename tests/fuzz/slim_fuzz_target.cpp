@@ -13,6 +13,7 @@
 #include "tracksieve/analysis.h"
 #include "tracksieve/fixed_values.h"
 #include "tracksieve/slim_writer.h"
+#include "tracksieve/track_list_rewrite.h"
 #include "wav_builder.h"
 #include "wav_reader.h"
 
@@ -80,18 +81,30 @@ SampleLayout samplesOf(const std::string& file) {
     return {offset, present / wav.blockAlign, wav.blockAlign, wav.bitsPerSample / 8u};
 }
 
-// Nothing in the copy is made up: each chunk other than the format, the samples and the XML
-// holds no more bytes than a chunk of its kind really has in the source.
-void checkNothingInvented(const std::string& source, const std::string& copy) {
+// Nothing in the copy is made up: each chunk other than the format and the samples holds no
+// more bytes than a chunk of its kind really has in the source. The XML may grow by a new track
+// list for each list it held (each at least a pair of tags long) and by one new document.
+void checkNothingInvented(const std::string& source, const std::string& copy, const std::vector<std::string>& kept) {
     const std::vector<testing::RiffChunk> sourceChunks = testing::parseChunks(source);
+    const std::size_t newList = buildTrackListInner(kept).size() + 16;
+    std::size_t xmlAllowance = buildTrackListIxml(kept).size();
+    for (const testing::RiffChunk& chunk : sourceChunks) {
+        if (isXmlChunkId(chunk.id)) xmlAllowance += chunk.body.size() + (chunk.body.size() / 8 + 1) * newList;
+    }
     auto kindOf = [](const std::string& id) { return id.starts_with("ond") ? std::string("ond") : id; };
+    std::size_t xmlBytes = 0;
     for (const testing::RiffChunk& chunk : testing::parseChunks(copy)) {
-        if (chunk.id == "fmt " || chunk.id == "data" || chunk.id == "iXML") continue;
+        if (chunk.id == "fmt " || chunk.id == "data") continue;
+        if (chunk.id == "iXML") {
+            xmlBytes += chunk.size;
+            continue;
+        }
         const bool fromSource = std::any_of(sourceChunks.begin(), sourceChunks.end(), [&](const testing::RiffChunk& c) {
             return kindOf(c.id) == kindOf(chunk.id) && c.body.size() >= chunk.size;
         });
         require(fromSource, "the copy's " + chunk.id + " chunk holds no more than the source has");
     }
+    require(xmlBytes <= xmlAllowance, "the copy's XML holds no more than the source's and the new track lists");
 }
 
 void checkCopy(const std::string& source, const PolyWavInfo& record, const std::string& copy) {
@@ -103,7 +116,7 @@ void checkCopy(const std::string& source, const PolyWavInfo& record, const std::
         keptNames.push_back(track.name);
     }
     checkRiffLayout(copy);
-    checkNothingInvented(source, copy);
+    checkNothingInvented(source, copy, keptNames);
     std::istringstream copyMemory(copy);
     const PolyWavInfo copyRecord = analyzePolyWav(copyMemory, "take_SLIM.wav", kThreshold);
     require(copyRecord.error.empty(), "the copy opens: " + copyRecord.error);

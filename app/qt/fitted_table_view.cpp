@@ -1,0 +1,40 @@
+#include "fitted_table_view.h"
+
+#include <QHeaderView>
+#include <numeric>
+
+namespace tracksieve::app {
+
+FittedTableView::FittedTableView(const TableSettings& settings, QWidget* parent) : QTableView(parent) {
+    for (const TableColumn& column : settings.columns) widths_.push_back(column.width);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(settings.allowsMultipleSelection ? QAbstractItemView::ExtendedSelection
+                                                      : QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(settings.alternatingRows);
+    setTextElideMode(Qt::ElideMiddle);
+    setShowGrid(false);
+    setWordWrap(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(static_cast<int>(settings.rowHeight));
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void FittedTableView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    const double total = std::accumulate(widths_.begin(), widths_.end(), 0.0);
+    const int available = viewport()->width();
+    int used = 0;
+    for (std::size_t i = 0; i < widths_.size(); ++i) {
+        // The last column takes what rounding left over.
+        const int width = i + 1 == widths_.size() ? available - used : static_cast<int>(available * widths_[i] / total);
+        setColumnWidth(static_cast<int>(i), width);
+        used += width;
+    }
+}
+
+}  // namespace tracksieve::app

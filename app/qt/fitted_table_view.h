@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QTableView>
+#include <vector>
+
+#include "window_description.h"
+
+namespace tracksieve::app {
+
+/// A table whose columns share its width in proportion to their given widths, so that no
+/// sideways scrolling is needed.
+class FittedTableView : public QTableView {
+public:
+    FittedTableView(const TableSettings& settings, QWidget* parent = nullptr);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::vector<double> widths_;
+};
+
+}  // namespace tracksieve::app

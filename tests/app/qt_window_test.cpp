@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAccessibleTableInterface>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <cmath>
+
+#include <tracksieve/analysis.h>
+
+#include "app_delegate.h"
+#include "main_window.h"
+#include "qt_toolkit.h"
+#include "table_model.h"
+#include "text_colors.h"
+#include "wav_builder.h"
+
+namespace tracksieve::app {
+namespace {
+
+namespace fs = std::filesystem;
+using tracksieve::testing::TempDir;
+using tracksieve::testing::WavBuilder;
+
+std::string wavWithLevels(const std::vector<std::int32_t>& levels) {
+    return WavBuilder()
+        .fmt({.channels = static_cast<std::uint16_t>(levels.size())})
+        .data(tracksieve::testing::pcmFrames(16, std::vector<std::vector<std::int32_t>>(4, levels)))
+        .bytes();
+}
+
+struct BoxSeen {
+    QString title;
+    QString text;
+    QString informativeText;
+    QMessageBox::Icon icon;
+    QStringList buttons;
+    QString defaultButton;
+};
+
+// Answers each message box as it opens, from the event loop the box runs, with `key`.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(Qt::Key key) {
+        QObject::connect(&timer_, &QTimer::timeout, [this, key] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            BoxSeen box_seen{box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}, {}};
+            for (QAbstractButton* button : box->buttons()) box_seen.buttons << button->text();
+            if (box->defaultButton()) box_seen.defaultButton = box->defaultButton()->text();
+            seen.push_back(box_seen);
+            QTest::keyClick(box, key);
+        });
+        timer_.start(10);
+    }
+
+    std::vector<BoxSeen> seen;
+
+private:
+    QTimer timer_;
+};
+
+class QtWindowTest : public ::testing::Test {
+protected:
+    QtWindowTest() {
+        toolkit.attach(delegate);
+        delegate.applicationDidFinishLaunching();
+        window = toolkit.window();
+    }
+
+    QPushButton* button(Control control) const { return static_cast<QPushButton*>(window->control(control)); }
+    QString status() const { return window->label(Control::StatusLabel)->text(); }
+    QString cell(Table table, int row, int column, int role = Qt::DisplayRole) const {
+        return window->model(table)->index(row, column).data(role).toString();
+    }
+    bool waitForStatus(const QString& prefix) {
+        return QTest::qWaitFor([&] { return status().startsWith(prefix); }, 10000);
+    }
+    void scanFolder() {
+        window->pathField()->setText(QString::fromStdString(dir_.path().string()));
+        button(Control::ScanButton)->click();
+        ASSERT_TRUE(waitForStatus("Found"));
+    }
+
+    TempDir dir_;
+    QtToolkit toolkit;
+    AppDelegate delegate{toolkit};
+    MainWindow* window = nullptr;
+};
+
+TEST_F(QtWindowTest, OpensAsDescribed) {
+    EXPECT_EQ(window->windowTitle(), "Tracksieve");
+    EXPECT_EQ(window->centralWidget()->size(), QSize(960, 640));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->progress()->isVisible());
+    EXPECT_EQ(window->progress()->maximum(), 0) << "indeterminate";
+    EXPECT_EQ(status(), "Choose a directory to scan for polyphonic WAV files.");
+    EXPECT_EQ(window->pathField()->placeholderText(), "Choose a directory with polyphonic WAV files…");
+    EXPECT_EQ(window->table(Table::Files)->model()->headerData(0, Qt::Horizontal).toString(), "Polyphonic WAV files");
+
+    ASSERT_EQ(window->menuBar()->actions().size(), 1);
+    const QList<QAction*> items = window->menuBar()->actions().front()->menu()->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), "About Tracksieve");
+    EXPECT_EQ(items[0]->menuRole(), QAction::AboutRole);
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), "Quit Tracksieve");
+    EXPECT_EQ(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(items[2]->menuRole(), QAction::QuitRole);
+
+    // Screen readers get the visible texts.
+    for (const Control control : {Control::BrowseButton, Control::ScanButton, Control::RecursiveCheck,
+                                  Control::RemoveAllButton, Control::StatusLabel}) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window->control(control));
+        const QString shown = control == Control::StatusLabel
+                                  ? status()
+                                  : static_cast<QAbstractButton*>(window->control(control))->text();
+        EXPECT_EQ(accessible->text(QAccessible::Name), shown);
+    }
+
+    window->resize(100, 100);
+    QTest::qWait(0);
+    EXPECT_EQ(window->centralWidget()->size(), QSize(760, 480));
+    EXPECT_EQ(window->table(Table::Files)->width(), 427) << "426.8 with its edges rounded";
+    EXPECT_EQ(window->table(Table::Files)->x(), 14);
+}
+
+TEST_F(QtWindowTest, ReturnScansARealFolderAndTheTablesShowIt) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    dir_.write("b.wav", wavWithLevels({1000, 1000}));
+    QTest::keyClicks(window->pathField(), QStringLiteral(" ") + QString::fromStdString(dir_.path().string()));
+    QTest::keyClick(window->pathField(), Qt::Key_Return);
+    EXPECT_TRUE(window->progress()->isVisible());
+    ASSERT_TRUE(waitForStatus("Found"));
+    EXPECT_EQ(status(), "Found 2 polyphonic WAV file(s); 1 have empty tracks.");
+    EXPECT_FALSE(window->progress()->isVisible());
+
+    const QPalette& palette = window->table(Table::Files)->palette();
+    ASSERT_EQ(window->model(Table::Files)->rowCount(), 2);
+    EXPECT_EQ(cell(Table::Files, 0, 0), QString::fromStdString(delegate.results()[0].summary()));
+    EXPECT_EQ(window->model(Table::Files)->index(0, 0).data(Qt::ForegroundRole).value<QColor>(),
+              textColor(TextColor::Red, palette));
+    EXPECT_FALSE(window->model(Table::Files)->index(1, 0).data(Qt::ForegroundRole).isValid());
+
+    EXPECT_EQ(window->table(Table::Files)->selectionModel()->selectedRows().size(), 1);
+    ASSERT_EQ(window->model(Table::Tracks)->rowCount(), 2);
+    const QStringList second = {cell(Table::Tracks, 1, 0), cell(Table::Tracks, 1, 1), cell(Table::Tracks, 1, 2),
+                                cell(Table::Tracks, 1, 3)};
+    EXPECT_EQ(second, (QStringList{"2", "Track 2", "-inf", "empty"}));
+    EXPECT_EQ(window->model(Table::Tracks)->index(0, 3).data(Qt::ForegroundRole).value<QColor>(),
+              textColor(TextColor::Green, palette));
+    EXPECT_EQ(window->label(Control::DetailsLabel)->text(), "2 tracks · 1 active · 1 empty · 16-bit · 48000 Hz");
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->table(Table::Tracks));
+    ASSERT_TRUE(table && table->tableInterface());
+    EXPECT_EQ(table->tableInterface()->cellAt(1, 3)->text(QAccessible::Name), "empty");
+
+    window->table(Table::Files)->selectRow(1);
+    EXPECT_EQ(window->label(Control::DetailsLabel)->text(), "2 tracks · 2 active · 0 empty · 16-bit · 48000 Hz");
+    QTest::keyClick(window->table(Table::Files), Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(window->table(Table::Files)->selectionModel()->selectedRows().size(), 2);
+    EXPECT_EQ(window->label(Control::DetailsLabel)->text(), "2 tracks · 1 active · 1 empty · 16-bit · 48000 Hz")
+        << "the current row is the one shown";
+}
+
+TEST_F(QtWindowTest, BoxesShowTheirTextsButtonsAndDefaults) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    BoxAnswerer escape(Qt::Key_Escape);
+
+    window->pathField()->setText("/no/such/folder");
+    button(Control::ScanButton)->click();
+    window->checkbox(Control::OverwriteCheck)->setChecked(true);
+    button(Control::RemoveAllButton)->click();
+    ASSERT_EQ(escape.seen.size(), 2u);
+    const BoxSeen& alert = escape.seen[0];
+    EXPECT_EQ(alert.title, "Tracksieve");
+    EXPECT_EQ(alert.text, "Tracksieve");
+    EXPECT_EQ(alert.informativeText, "Not a directory:\n/no/such/folder");
+    EXPECT_EQ(alert.buttons, QStringList{"OK"});
+    const BoxSeen& confirmation = escape.seen[1];
+    EXPECT_EQ(confirmation.text, "Remove Empty Tracks");
+    EXPECT_TRUE(confirmation.informativeText.startsWith("Remove empty tracks from 1 file(s) and OVERWRITE"));
+    EXPECT_EQ(confirmation.icon, QMessageBox::Warning);
+    EXPECT_EQ(confirmation.buttons.size(), 2);
+    EXPECT_TRUE(confirmation.buttons.contains("Overwrite") && confirmation.buttons.contains("Cancel"));
+    EXPECT_EQ(confirmation.defaultButton, "Overwrite");
+    EXPECT_FALSE(delegate.busy()) << "Escape cancels";
+    EXPECT_FALSE(fs::exists(dir_.path() / "a_SLIM.wav"));
+}
+
+TEST_F(QtWindowTest, RemovalReportsAndScansAgain) {
+    dir_.write("a.wav", wavWithLevels({1000, 0, 1000}));
+    scanFolder();
+    BoxAnswerer accept(Qt::Key_Return);
+    button(Control::RemoveAllButton)->click();
+    EXPECT_EQ(status(), "Removing empty tracks from 1 file(s)…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accept.seen.size() == 2 && !delegate.busy(); }, 10000));
+    EXPECT_EQ(accept.seen[1].text, "Remove Empty Tracks complete");
+    EXPECT_EQ(accept.seen[1].informativeText, "Success:\na.wav → a_SLIM.wav (1 removed, 2 kept)\n");
+    EXPECT_EQ(status(), "Found 2 polyphonic WAV file(s); 1 have empty tracks.");
+    EXPECT_TRUE(cell(Table::Files, 1, 0).contains("a_SLIM.wav"));
+
+    window->checkbox(Control::OverwriteCheck)->setChecked(true);
+    window->table(Table::Files)->selectRow(0);
+    button(Control::RemoveSelectedButton)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accept.seen.size() == 4 && !delegate.busy(); }, 10000));
+    EXPECT_EQ(accept.seen[2].defaultButton, "Overwrite");
+    EXPECT_EQ(accept.seen[3].informativeText, "Success:\na.wav → a.wav (1 removed, 2 kept)\n");
+    EXPECT_EQ(status(), "Found 2 polyphonic WAV file(s); 0 have empty tracks.");
+}
+
+TEST_F(QtWindowTest, DroppingAFolderScansIt) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    QMimeData folder;
+    folder.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir_.path().string()))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &folder, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QApplication::sendEvent(window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &folder, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    ASSERT_TRUE(waitForStatus("Found 1"));
+    EXPECT_EQ(window->pathField()->text().toStdString(), dir_.path().string());
+
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir_.path() / "a.wav").string()))});
+    QDragEnterEvent fileEnter(QPoint(10, 10), Qt::CopyAction, &file, Qt::LeftButton, Qt::NoModifier);
+    fileEnter.ignore();
+    QApplication::sendEvent(window, &fileEnter);
+    EXPECT_FALSE(fileEnter.isAccepted()) << "only a folder can be dropped";
+}
+
+TEST_F(QtWindowTest, ClosingDuringAScanEndsAtOnce) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    window->pathField()->setText(QString::fromStdString(dir_.path().string()));
+    button(Control::ScanButton)->click();
+    ASSERT_EQ(delegate.runningJob(), Job::Scan);
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(QtWindowTest, ClosingDuringARemovalEndsOnceTheFileIsWritten) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    {
+        BoxAnswerer accept(Qt::Key_Return);
+        button(Control::RemoveAllButton)->click();
+        ASSERT_EQ(accept.seen.size(), 1u);
+    }
+    ASSERT_EQ(delegate.runningJob(), Job::Removal);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(status(), "Finishing the current file before quitting…");
+
+    QEventLoop untilQuit;
+    QTimer::singleShot(10000, &untilQuit, [&] { untilQuit.exit(1); });
+    EXPECT_EQ(untilQuit.exec(), 0) << "the application ends by itself";
+    // The job may have stopped before it began the file; either way nothing is half-written.
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_.path())) {
+        if (entry.path().filename() == "a.wav") continue;
+        EXPECT_EQ(entry.path().filename(), "a_SLIM.wav");
+        EXPECT_EQ(analyzePolyWav(entry.path(), 0.001).channels, 1);
+    }
+}
+
+TEST(TextColors, ReadableOnLightAndDarkBases) {
+    const auto luminance = [](const QColor& color) {
+        const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+    };
+    const auto contrast = [&](const QColor& a, const QColor& b) {
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    QPalette light(Qt::black, QColor(0xef, 0xef, 0xef), Qt::white, Qt::darkGray, Qt::gray, Qt::black, Qt::white);
+    light.setColor(QPalette::AlternateBase, QColor(0xf5, 0xf5, 0xf5));
+    QPalette dark(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x55, 0x55, 0x55), Qt::black, Qt::darkGray, Qt::white,
+                  QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
+    for (const QPalette& palette : {light, dark}) {
+        for (const TextColor color : {TextColor::Red, TextColor::Orange, TextColor::Green}) {
+            for (const QPalette::ColorRole background : {QPalette::Base, QPalette::AlternateBase}) {
+                EXPECT_GE(contrast(textColor(color, palette), palette.color(background)), 4.5)
+                    << static_cast<int>(color) << " on " << palette.color(background).name().toStdString();
+            }
+        }
+        EXPECT_EQ(textColor(TextColor::Label, palette), palette.color(QPalette::Text));
+    }
+}
+
+}  // namespace
+}  // namespace tracksieve::app
