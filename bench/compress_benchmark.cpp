@@ -154,10 +154,13 @@ int main(int argc, char** argv) try {
     runShell("cat " + in + " >/dev/null");  // warms the page cache
     tracksieve::compressPolyWav(source, false, tracksieve::kThreshold, reference);
 
-    std::vector<Work> works;
+    std::vector<Work> works;  // the first ones in this order:
+    enum { kCat, kCp, kCpSynced, kAnalysis, kSlim, kCliSlim };
     const auto clearOutput = [&] { fs::remove(output); };
     works.push_back({"cat (read)", [&] { runShell("cat " + in + " >/dev/null"); }});
     works.push_back({"cp", [&] { runShell("cp " + in + " " + out); }, clearOutput});
+    // A slim forces its output onto the disk before naming it; a plain cp does not.
+    works.push_back({"cp, then sync of the copy", [&] { runShell("cp " + in + " " + out + " && sync " + out); }, clearOutput});
     works.push_back({"analyzePolyWav (reads to the end)",
                      [&] { tracksieve::analyzePolyWav(source, tracksieve::kThreshold); }});
     works.push_back({"compressPolyWav",
@@ -240,8 +243,8 @@ int main(int argc, char** argv) try {
 
     timeInterleaved(rounds, works);
 
-    const double cat = works[0].median();
-    const double cp = works[1].median();
+    const double cat = works[kCat].median();
+    const double cp = works[kCp].median();
     std::printf("\n%-38s %8s %8s %8s\n", "one file, median seconds", "s", "x cat", "x cp");
     for (std::size_t i = 0; i < firstDesktop; ++i) {
         const double s = works[i].median();
@@ -255,14 +258,17 @@ int main(int argc, char** argv) try {
         std::printf("%-38s %8.3f %8.2f\n", works[i].label.c_str(), s, s / desktopCp);
     }
 
-    const double analysis = works[2].median();
-    const double slim = works[3].median();
+    const double cpSynced = works[kCpSynced].median();
+    const double analysis = works[kAnalysis].median();
+    const double slim = works[kSlim].median();
     std::printf("\ntargets\n");
     std::printf("  compressPolyWav <= 1.3x cp:                  %.2f  %s\n", slim / cp, verdict(slim / cp <= 1.3));
+    std::printf("    (against cp, then sync of the copy:        %.2f)\n", slim / cpSynced);
     std::printf("  worst-case analysis <= 1.3x cat:             %.2f  %s\n", analysis / cat, verdict(analysis / cat <= 1.3));
-    if (firstPeer > 4) {
-        const double cliSlim = works[4].median();
+    if (firstPeer > kCliSlim) {
+        const double cliSlim = works[kCliSlim].median();
         std::printf("  tracksieve-cli slim <= 1.3x cp:              %.2f  %s\n", cliSlim / cp, verdict(cliSlim / cp <= 1.3));
+        std::printf("    (against cp, then sync of the copy:        %.2f)\n", cliSlim / cpSynced);
         for (std::size_t i = firstPeer; i < firstDesktop; ++i) {
             const double times = works[i].median() / cliSlim;
             std::printf("  slim >= 10x faster than %-20s %.1fx  %s\n", (works[i].label + ":").c_str(), times,

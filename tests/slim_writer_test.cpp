@@ -603,5 +603,22 @@ TEST_F(SlimWriter, AScanOfTheCopyShowsExactlyTheKeptNames) {
     }
 }
 
+TEST_F(SlimWriter, AFileTooLargeForMemoryFailsWithAMessageAndLeavesNothing) {
+    if (!testing::addressSpaceIsLimitable()) GTEST_SKIP() << "address space cannot be limited here";
+    const std::string bytes =
+        WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).chunk("JUNK", std::string(24 << 20, ' ')).bytes();
+    const fs::path source = write("A.wav", bytes);
+    EXPECT_TRUE(testing::holdsWithinMemory(12 << 20, [&] {
+        try {
+            compressPolyWav(source, true, kThreshold);
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what()) == "Not enough memory to slim this file";
+        }
+        return false;
+    }));
+    EXPECT_EQ(readFile(source), bytes);
+    EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
+}
+
 }  // namespace
 }  // namespace tracksieve

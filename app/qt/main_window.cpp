@@ -43,6 +43,15 @@ MainWindow::MainWindow(const WindowDescription& window, AppDelegate& delegate) :
     buildMenu();
 }
 
+// The views still ask their models and announce selections while they are torn down, when
+// this window can no longer answer the controller's questions about it.
+MainWindow::~MainWindow() {
+    for (const auto& [which, model] : models_) {
+        table(which)->selectionModel()->disconnect(this);
+        table(which)->setModel(nullptr);
+    }
+}
+
 QWidget* MainWindow::makeControl(const ControlDescription& description) {
     const QString text = QString::fromStdString(description.text);
     const Action action = description.action;

@@ -23,6 +23,7 @@ class TableModel;
 class MainWindow : public QMainWindow {
 public:
     MainWindow(const WindowDescription& window, AppDelegate& delegate);
+    ~MainWindow() override;
     /// Gives the tables their data, once the toolkit can answer the controller's questions
     /// about the window.
     void attachModels();

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "channel_levels.h"
 #include "analysis_pieces.h"
+#include "channel_levels.h"
 #include "read_ahead_pieces.h"
 #include "recorder_metadata.h"
 #include "tracksieve/fixed_values.h"

@@ -12,6 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
+
 [[noreturn]] void failCreate() { throw std::runtime_error("Could not create output file"); }
 [[noreturn]] void failWrite() { throw std::runtime_error("Could not write output file"); }
 
@@ -50,6 +52,12 @@ OutputFile::~OutputFile() {
 
 void OutputFile::write(const void* bytes, std::size_t size) {
     if (!platform::writeAll(fd_, bytes, size)) failWrite();
+    written_ += size;
+    // The disk works while the copy goes on, so the flush before the rename finds little left.
+    if (written_ - writebackFrom_ >= kWritebackStep) {
+        platform::startWriteback(fd_, writebackFrom_, written_ - writebackFrom_);
+        writebackFrom_ = written_;
+    }
 }
 
 void OutputFile::writeZeros(std::uint64_t count) {

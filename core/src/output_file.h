@@ -37,6 +37,8 @@ private:
     std::filesystem::path finalPath_;
     std::filesystem::path temporaryPath_;
     int fd_ = -1;
+    std::uint64_t written_ = 0;
+    std::uint64_t writebackFrom_ = 0;  // bytes before this are on their way to the disk
     bool committed_ = false;
 };
 

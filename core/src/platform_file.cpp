@@ -62,6 +62,14 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
     return true;
 }
 
+void startWriteback(int fd, std::uint64_t offset, std::uint64_t length) {
+#ifdef __linux__
+    (void)::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd, (void)offset, (void)length;
+#endif
+}
+
 bool syncFile(int fd) {
     if (injectedFailure(FileOperation::Sync)) return false;
     return ::_commit(fd) == 0;  // FlushFileBuffers
@@ -127,6 +135,14 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+void startWriteback(int fd, std::uint64_t offset, std::uint64_t length) {
+#ifdef __linux__
+    (void)::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd, (void)offset, (void)length;
+#endif
 }
 
 bool syncFile(int fd) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <system_error>
@@ -24,6 +25,10 @@ int createNewFile(const std::filesystem::path& path);
 
 /// Writes all `size` bytes, resuming after short writes.
 bool writeAll(int fd, const void* bytes, std::size_t size);
+
+/// Asks the system to start writing `length` bytes from `offset` to the storage device now,
+/// without waiting for them; a hint that may do nothing.
+void startWriteback(int fd, std::uint64_t offset, std::uint64_t length);
 
 /// Forces the file's data onto the storage device.
 bool syncFile(int fd);

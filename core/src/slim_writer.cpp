@@ -5,6 +5,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -319,7 +320,12 @@ SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold
 }
 
 fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath) {
-    return slimPolyWav(source, overwrite, threshold, outputPath, SlimRoute::OnePassWhereItCan).path;
+    try {
+        return slimPolyWav(source, overwrite, threshold, outputPath, SlimRoute::OnePassWhereItCan).path;
+    } catch (const std::bad_alloc&) {
+        // Metadata chunks are held whole; one file with a huge one must not end a run over many.
+        throw std::runtime_error("Not enough memory to slim this file");
+    }
 }
 
 }  // namespace tracksieve

@@ -34,7 +34,7 @@ public:
     bool isChecked(Control checkbox) const override { return checked_.at(checkbox); }
     void setProgressRunning(bool running) override { progressRunning = running; }
 
-    void reloadTable(Table table) override { ++reloads[table]; }
+    void reloadTable(Table) override {}
     std::vector<int> selectedRows(Table table) const override { return selection_.at(table); }
     int selectedRow(Table table) const override { return shownRow_.at(table); }
     void selectRow(Table table, int row) override { select(table, {row}, row); }
@@ -78,7 +78,6 @@ public:
         chooser_ = nullptr;
         completion(std::move(folder));
     }
-    bool chooserOpen() const { return static_cast<bool>(chooser_); }
 
     std::size_t pendingBackground() const { return background_.size(); }
     void runBackground() {
@@ -120,7 +119,6 @@ public:
     std::vector<std::string> events;  // status texts and alerts, in the order shown
     std::vector<Alert> alerts;
     std::deque<std::size_t> answers;
-    std::map<Table, int> reloads;
     std::optional<std::string> chooserMessage;
     bool progressRunning = false;
     bool terminated = false;
