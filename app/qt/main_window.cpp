@@ -94,7 +94,7 @@ QWidget* MainWindow::makeControl(const ControlDescription& description) {
 }
 
 void MainWindow::buildMenu() {
-    // Qt needs a title for the menu that AppKit names after the application.
+    // Qt needs a title for the menu that macOS names after the application.
     QMenu* menu = menuBar()->addMenu(QStringLiteral("Tracksieve"));
     for (const MenuItem& item : applicationMenu()) {
         if (item.command == MenuCommand::Separator) {

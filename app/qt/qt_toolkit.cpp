@@ -21,7 +21,7 @@ namespace {
 
 QString qt(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-// AppKit draws its default alert style with the application's icon and marks a critical one
+// macOS draws the default alert style with the application's icon and marks a critical one
 // with a caution sign; these are Qt's nearest icons.
 QMessageBox::Icon iconFor(AlertStyle style) {
     return style == AlertStyle::Critical ? QMessageBox::Warning : QMessageBox::Information;
