@@ -10,7 +10,6 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   sndfile-programs sox mediainfo
   dpkg-dev file desktop-file-utils appstream librsvg2-bin
-  ffmpeg  # compress_benchmark sets the slim against it
   qt6-base-dev fonts-dejavu-core  # the desktop program; a font for its off-screen window tests
 )
 # The Windows cross-build and its test run under wine (scripts/test-windows.sh).
