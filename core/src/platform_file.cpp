@@ -62,13 +62,8 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
     return true;
 }
 
-void startWriteback(int fd, std::uint64_t offset, std::uint64_t length) {
-#ifdef __linux__
-    (void)::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
-#else
-    (void)fd, (void)offset, (void)length;
-#endif
-}
+// Windows has no early write-back hint; the flush before the rename does all the work.
+void startWriteback(int, std::uint64_t, std::uint64_t) {}
 
 bool syncFile(int fd) {
     if (injectedFailure(FileOperation::Sync)) return false;
