@@ -17,6 +17,7 @@ using testing::parseChunks;
 using testing::readFile;
 using testing::TempDir;
 using testing::WavBuilder;
+using testing::wavWithLevels;
 
 struct CliRun {
     int status;
@@ -31,15 +32,6 @@ CliRun runCli(const std::vector<std::string>& args, cli::Terminals terminals = {
     std::ostringstream err;
     const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, terminals);
     return {status, out.str(), err.str()};
-}
-
-// Four frames at 48 kHz; channel c holds the constant levels[c] (16-bit).
-std::string wavWithLevels(const std::vector<std::int32_t>& levels) {
-    const std::vector<std::vector<std::int32_t>> frames(4, levels);
-    return WavBuilder()
-        .fmt({.channels = static_cast<std::uint16_t>(levels.size())})
-        .data(testing::pcmFrames(16, frames))
-        .bytes();
 }
 
 std::string unsupportedFloat24() {

@@ -17,14 +17,7 @@ namespace fs = std::filesystem;
 using testing::FakeToolkit;
 using tracksieve::testing::TempDir;
 using tracksieve::testing::WavBuilder;
-
-// Four frames at 48 kHz; channel c holds the constant levels[c] (16-bit).
-std::string wavWithLevels(const std::vector<std::int32_t>& levels) {
-    return WavBuilder()
-        .fmt({.channels = static_cast<std::uint16_t>(levels.size())})
-        .data(tracksieve::testing::pcmFrames(16, std::vector<std::vector<std::int32_t>>(4, levels)))
-        .bytes();
-}
+using tracksieve::testing::wavWithLevels;
 
 // A record as the analysis would return it: one track per peak, empty below 0.001.
 PolyWavInfo record(const std::string& name, const std::vector<double>& peaks) {

@@ -33,14 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tracksieve::testing::TempDir;
-using tracksieve::testing::WavBuilder;
-
-std::string wavWithLevels(const std::vector<std::int32_t>& levels) {
-    return WavBuilder()
-        .fmt({.channels = static_cast<std::uint16_t>(levels.size())})
-        .data(tracksieve::testing::pcmFrames(16, std::vector<std::vector<std::int32_t>>(4, levels)))
-        .bytes();
-}
+using tracksieve::testing::wavWithLevels;
 
 struct BoxSeen {
     QString title;

@@ -100,6 +100,13 @@ std::string WavBuilder::bytes() const {
     return out;
 }
 
+std::string wavWithLevels(const std::vector<std::int32_t>& levels) {
+    return WavBuilder()
+        .fmt({.channels = static_cast<std::uint16_t>(levels.size())})
+        .data(pcmFrames(16, std::vector<std::vector<std::int32_t>>(4, levels)))
+        .bytes();
+}
+
 TempDir::TempDir(const std::filesystem::path& parent) {
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;

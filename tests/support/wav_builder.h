@@ -31,6 +31,8 @@ std::string pcmFrames(int bitsPerSample, const std::vector<std::vector<std::int3
 std::string floatFrames(const std::vector<std::vector<float>>& frames);
 /// `frames` frames in which every channel holds `value`.
 std::string constantFrames(int bitsPerSample, std::size_t channels, std::size_t frames, std::int32_t value);
+/// A 16-bit WAV file of four frames at 48 kHz in which channel c holds the constant levels[c].
+std::string wavWithLevels(const std::vector<std::int32_t>& levels);
 
 class WavBuilder {
 public:
