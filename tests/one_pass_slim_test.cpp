@@ -123,16 +123,21 @@ struct Result {
     std::string bytes;
     std::vector<std::string> files;
     bool onePass = false;
+    std::vector<std::int32_t> kept;
+    std::vector<std::int32_t> removed;
 };
 
-Result slim(const fs::path& folder, const std::string& source, bool overwrite, SlimRoute route) {
+Result slim(const fs::path& folder, const std::string& source, bool overwrite, SlimRoute route,
+            const std::vector<TrackChoice>& choices = {}) {
     fs::create_directories(folder);
     testing::writeFile(folder / "A.wav", source);
     Result result;
     try {
-        const SlimOutcome outcome = slimPolyWav(folder / "A.wav", overwrite, kThreshold, {}, route);
+        const SlimOutcome outcome = slimPolyWavByRoute(folder / "A.wav", {.overwrite = overwrite, .choices = choices}, route);
         result.bytes = readFile(outcome.path);
         result.onePass = outcome.inOnePass;
+        result.kept = outcome.keptChannels;
+        result.removed = outcome.removedChannels;
     } catch (const std::exception& e) {
         result.message = e.what();
     }
@@ -158,6 +163,43 @@ TEST(OnePassSlim, WritesWhatTwoPassesWriteByteForByte) {
             fs::remove_all(dir.path() / "one");
             fs::remove_all(dir.path() / "two");
         }
+    }
+}
+
+TEST(OnePassSlim, ChoicesGiveTheSameCopyEitherWay) {
+    using enum TrackChoice;
+    struct Case {
+        std::string label;
+        std::string source;
+        std::vector<TrackChoice> choices;
+        std::vector<std::int32_t> removed;
+        bool onePass;
+    };
+    const std::vector<Case> cases = {
+        {"a silent track kept, a sounding one removed", wav(24, 4, 2 * kBlock + 3, silentOn({1, 2})),
+         {Remove, Keep, FollowThreshold, FollowThreshold}, {0, 2}, true},
+        {"a track removed by choice wakes up later", wav(16, 3, 2 * kBlock, silentOn({2}, std::pair{2, kBlock + 1})),
+         {FollowThreshold, FollowThreshold, Remove}, {2}, true},
+        {"a track kept by choice wakes up later", wav(16, 3, 2 * kBlock, silentOn({1, 2}, std::pair{1, kBlock + 1})),
+         {FollowThreshold, Keep, FollowThreshold}, {2}, true},
+        {"a track following the threshold wakes up later", wav(16, 3, 2 * kBlock, silentOn({1, 2}, std::pair{2, kBlock + 1})),
+         {FollowThreshold, Keep, FollowThreshold}, {}, false},
+        {"every track removed", wav(16, 2, kBlock, silentOn({})), {Remove, Remove}, {}, false},
+    };
+    const testing::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Result twoPasses = slim(dir.path() / "two", c.source, false, SlimRoute::TwoPasses, c.choices);
+        const Result onePass = slim(dir.path() / "one", c.source, false, SlimRoute::OnePassWhereItCan, c.choices);
+        EXPECT_EQ(onePass.message, twoPasses.message);
+        EXPECT_TRUE(onePass.bytes == twoPasses.bytes) << "the outputs differ";
+        EXPECT_EQ(onePass.files, twoPasses.files);
+        EXPECT_EQ(onePass.removed, c.removed);
+        EXPECT_EQ(twoPasses.removed, c.removed);
+        EXPECT_EQ(onePass.kept, twoPasses.kept);
+        EXPECT_EQ(onePass.onePass, c.onePass);
+        fs::remove_all(dir.path() / "one");
+        fs::remove_all(dir.path() / "two");
     }
 }
 

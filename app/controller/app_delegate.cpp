@@ -249,8 +249,7 @@ void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
     std::vector<RemovalItem> items;
     for (const std::size_t index : indexes) {
         if (index < _results.size() && eligibleForRemoval(_results[index])) {
-            const PolyWavInfo& file = _results[index];
-            items.push_back({file.path, file.emptyCount(), file.activeCount()});
+            items.push_back({_results[index].path, {}});
         }
     }
     if (items.empty()) {
@@ -259,20 +258,22 @@ void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
     }
     const bool overwrite = _toolkit.isChecked(Control::OverwriteCheck);
     if (_toolkit.runModal(confirmation(items.size(), overwrite)) != 0) return;
+    for (RemovalItem& item : items) item.options.overwrite = overwrite;
 
     setBusy(true, "Removing empty tracks from " + std::to_string(items.size()) + " file(s)…");
     _job = Job::Removal;
     _stopRemoval = std::make_shared<std::atomic<bool>>(false);
-    _toolkit.postBackground([this, &toolkit = _toolkit, compress = _core.compressPolyWav, items = std::move(items),
-                             overwrite, stop = _stopRemoval] {
+    _toolkit.postBackground([this, &toolkit = _toolkit, slim = _core.slimPolyWav, items = std::move(items),
+                             stop = _stopRemoval] {
         RemovalReport report;
         for (const RemovalItem& item : items) {
             // A quit lets the file being written finish, then starts no other.
             if (stop->load()) break;
             try {
-                const fs::path written = compress(item.path, overwrite);
-                report.written += fileNameUtf8(item.path) + " → " + fileNameUtf8(written) + " (" +
-                                  std::to_string(item.removed) + " removed, " + std::to_string(item.kept) + " kept)\n";
+                const SlimOutcome outcome = slim(item.path, item.options);
+                report.written += fileNameUtf8(item.path) + " → " + fileNameUtf8(outcome.path) + " (" +
+                                  std::to_string(outcome.removedChannels.size()) + " removed, " +
+                                  std::to_string(outcome.keptChannels.size()) + " kept)\n";
                 ++report.writtenCount;
             } catch (const std::exception& e) {
                 report.failed += fileNameUtf8(item.path) + ": " + e.what() + "\n";

@@ -69,8 +69,7 @@ public:
 private:
     struct RemovalItem {
         std::filesystem::path path;
-        int removed;
-        int kept;
+        SlimOptions options;
     };
     struct RemovalReport {
         std::string written;

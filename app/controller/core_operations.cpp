@@ -11,9 +11,9 @@ CoreOperations coreOperations() {
             [](const std::filesystem::path& dir, bool recursive, const ScanProgress& onProgress) {
                 return tracksieve::scanDirectory(dir, recursive, kThreshold, kMinChannels, onProgress);
             },
-        .compressPolyWav =
-            [](const std::filesystem::path& source, bool overwrite) {
-                return tracksieve::compressPolyWav(source, overwrite, kThreshold);
+        .slimPolyWav =
+            [](const std::filesystem::path& source, const SlimOptions& options) {
+                return tracksieve::slimPolyWav(source, options);
             },
     };
 }

@@ -6,16 +6,17 @@
 
 #include <tracksieve/poly_wav_info.h>
 #include <tracksieve/scan.h>
+#include <tracksieve/slim_writer.h>
 
 namespace tracksieve::app {
 
-/// The two long core calls of the window, with the fixed threshold and channel minimum bound.
+/// The two long core calls of the window, with the channel minimum bound.
 /// Tests wrap them to act while a call runs.
 struct CoreOperations {
     std::function<std::vector<PolyWavInfo>(const std::filesystem::path& dir, bool recursive,
                                            const ScanProgress& onProgress)>
         scanDirectory;
-    std::function<std::filesystem::path(const std::filesystem::path& source, bool overwrite)> compressPolyWav;
+    std::function<SlimOutcome(const std::filesystem::path& source, const SlimOptions& options)> slimPolyWav;
 };
 
 CoreOperations coreOperations();

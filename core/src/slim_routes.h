@@ -2,7 +2,9 @@
 
 #include <filesystem>
 
-// The two ways compressPolyWav may take, reachable one by one so that tests can hold them
+#include "tracksieve/slim_writer.h"
+
+// The two ways slimPolyWav may take, reachable one by one so that tests can hold them
 // against each other.
 namespace tracksieve {
 
@@ -11,13 +13,7 @@ enum class SlimRoute {
     TwoPasses,          // analyse the whole file, then copy
 };
 
-struct SlimOutcome {
-    std::filesystem::path path;
-    bool inOnePass = false;
-};
-
-/// compressPolyWav by the given route: the same file, messages and refusals either way.
-SlimOutcome slimPolyWav(const std::filesystem::path& source, bool overwrite, double threshold,
-                        const std::filesystem::path& outputPath, SlimRoute route);
+/// slimPolyWav by the given route: the same file, outcome, messages and refusals either way.
+SlimOutcome slimPolyWavByRoute(const std::filesystem::path& source, const SlimOptions& options, SlimRoute route);
 
 }  // namespace tracksieve

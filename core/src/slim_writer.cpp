@@ -33,13 +33,25 @@ struct KeptChannels {
     std::vector<std::int32_t> indices;
     std::vector<std::string> names;
     std::vector<std::int32_t> channelMap;
+    std::vector<std::int32_t> removed;
 };
 
-template <typename IsEmpty>
-KeptChannels keptChannelsWhere(const PolyWavInfo& info, IsEmpty isEmpty) {
+TrackChoice choiceFor(const std::vector<TrackChoice>& choices, std::int32_t channel) {
+    return choices.empty() ? TrackChoice::FollowThreshold : choices[static_cast<std::size_t>(channel)];
+}
+
+// The channels that stay: those chosen to be kept, and those following the threshold that
+// `isSilent` does not call silent.
+template <typename IsSilent>
+KeptChannels keptChannelsWhere(const PolyWavInfo& info, const std::vector<TrackChoice>& choices, IsSilent isSilent) {
     KeptChannels kept;
     for (const TrackInfo& track : info.tracks) {
-        if (isEmpty(track)) continue;
+        const TrackChoice choice = choiceFor(choices, track.index);
+        const bool goes = choice == TrackChoice::Remove || (choice == TrackChoice::FollowThreshold && isSilent(track));
+        if (goes) {
+            kept.removed.push_back(track.index);
+            continue;
+        }
         kept.indices.push_back(track.index);
         kept.names.push_back(track.name);
     }
@@ -50,10 +62,20 @@ KeptChannels keptChannelsWhere(const PolyWavInfo& info, IsEmpty isEmpty) {
     return kept;
 }
 
-KeptChannels keptChannelsOf(const PolyWavInfo& info) {
-    if (info.emptyCount() == 0) throw std::runtime_error("No empty tracks to remove");
-    if (info.activeCount() == 0) throw std::runtime_error("All tracks are empty \xE2\x80\x94 nothing to keep");
-    return keptChannelsWhere(info, [](const TrackInfo& track) { return track.empty; });
+// Choices made for another layout would remove the wrong sound.
+bool choicesFit(const PolyWavInfo& info, const std::vector<TrackChoice>& choices) {
+    return choices.empty() || choices.size() == info.tracks.size();
+}
+
+KeptChannels keptChannelsOf(const PolyWavInfo& info, const std::vector<TrackChoice>& choices) {
+    if (!choicesFit(info, choices)) throw std::runtime_error("The tracks of this file changed since they were chosen");
+    KeptChannels kept = keptChannelsWhere(info, choices, [](const TrackInfo& track) { return track.empty; });
+    if (kept.removed.empty()) throw std::runtime_error("No empty tracks to remove");
+    if (kept.indices.empty()) {
+        if (info.activeCount() == 0) throw std::runtime_error("All tracks are empty \xE2\x80\x94 nothing to keep");
+        throw std::runtime_error("Every track would be removed \xE2\x80\x94 nothing to keep");
+    }
+    return kept;
 }
 
 fs::path slimPathFor(const fs::path& source) {
@@ -202,14 +224,14 @@ void writeInTwoPasses(const fs::path& source, const PolyWavInfo& info, const Kep
 static_assert(KeptChannelGather::kSlack <= kPieceSlackBytes);
 
 // A copy written while the analysis reads the samples, on a guess taken from the first piece:
-// the channels still below the threshold there are the empty ones. When the finished analysis
+// the channels still below the threshold there are the empty ones, and the user's choices hold. When the finished analysis
 // bears the guess out, the copy is what the second pass would have written, and so is any
 // failure met while making it. When a channel wakes up later, or the analysis does not read the
 // frames the copy needs, the copy is dropped and made afresh after the analysis.
 class RideAlongCopy {
 public:
-    RideAlongCopy(const fs::path& source, const fs::path& resultPath, double threshold)
-        : source_(source), resultPath_(resultPath), threshold_(threshold) {}
+    RideAlongCopy(const fs::path& source, const fs::path& resultPath, const SlimOptions& options)
+        : source_(source), resultPath_(resultPath), threshold_(options.threshold), choices_(options.choices) {}
 
     void take(const MeasuredPiece& piece) noexcept {
         if (stopped_) return;
@@ -253,14 +275,17 @@ public:
 
 private:
     void start(const MeasuredPiece& piece) {
-        if (piece.firstFrame != 0) return stop();
+        if (piece.firstFrame != 0 || !choicesFit(piece.record, choices_)) return stop();
         const auto guessedEmpty = [&](const TrackInfo& track) {
             return threshold_ > piece.peaks[static_cast<std::size_t>(track.index)];
         };
-        const KeptChannels guess = keptChannelsWhere(piece.record, guessedEmpty);
-        if (guess.indices.empty() || guess.indices.size() == piece.record.tracks.size()) return stop();
+        const KeptChannels guess = keptChannelsWhere(piece.record, choices_, guessedEmpty);
+        if (guess.indices.empty() || guess.removed.empty()) return stop();
+        // Only a channel that follows the threshold can wake up and change what the copy holds.
         for (const TrackInfo& track : piece.record.tracks) {
-            if (guessedEmpty(track)) guessedEmpty_.push_back(static_cast<std::size_t>(track.index));
+            if (choiceFor(choices_, track.index) == TrackChoice::FollowThreshold && guessedEmpty(track)) {
+                guessedEmpty_.push_back(static_cast<std::size_t>(track.index));
+            }
         }
         keptIndices_ = guess.indices;
 
@@ -289,6 +314,7 @@ private:
     fs::path source_;
     fs::path resultPath_;
     double threshold_;
+    std::vector<TrackChoice> choices_;
     bool stopped_ = false;
     std::vector<std::size_t> guessedEmpty_;
     std::vector<std::int32_t> keptIndices_;
@@ -301,31 +327,37 @@ private:
 
 }  // namespace
 
-SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath,
-                        SlimRoute route) {
-    const fs::path resultPath = !outputPath.empty() ? outputPath : overwrite ? source : slimPathFor(source);
+SlimOutcome slimPolyWavByRoute(const fs::path& source, const SlimOptions& options, SlimRoute route) {
+    const fs::path resultPath = !options.outputPath.empty() ? options.outputPath
+                                : options.overwrite         ? source
+                                                            : slimPathFor(source);
     std::optional<RideAlongCopy> rideAlong;
-    if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, resultPath, threshold);
+    if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, resultPath, options);
 
     const PolyWavInfo info =
-        rideAlong ? analyzePolyWavShowingPieces(source, threshold, [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
-                  : analyzePolyWav(source, threshold);
+        rideAlong ? analyzePolyWavShowingPieces(source, options.threshold,
+                                                [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
+                  : analyzePolyWav(source, options.threshold);
     if (!info.error.empty()) throw std::runtime_error(info.error);
-    const KeptChannels kept = keptChannelsOf(info);
-    if (rideAlong && rideAlong->finish(kept)) return {resultPath, true};
+    const KeptChannels kept = keptChannelsOf(info, options.choices);
+    const bool inOnePass = rideAlong && rideAlong->finish(kept);
     rideAlong.reset();
 
-    writeInTwoPasses(source, info, kept, resultPath);
-    return {resultPath, false};
+    if (!inOnePass) writeInTwoPasses(source, info, kept, resultPath);
+    return {resultPath, kept.indices, kept.removed, inOnePass};
 }
 
-fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath) {
+SlimOutcome slimPolyWav(const fs::path& source, const SlimOptions& options) {
     try {
-        return slimPolyWav(source, overwrite, threshold, outputPath, SlimRoute::OnePassWhereItCan).path;
+        return slimPolyWavByRoute(source, options, SlimRoute::OnePassWhereItCan);
     } catch (const std::bad_alloc&) {
         // Metadata chunks are held whole; one file with a huge one must not end a run over many.
         throw std::runtime_error("Not enough memory to slim this file");
     }
+}
+
+fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath) {
+    return slimPolyWav(source, {.overwrite = overwrite, .outputPath = outputPath, .threshold = threshold}).path;
 }
 
 }  // namespace tracksieve

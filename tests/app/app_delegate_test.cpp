@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,7 +42,19 @@ PolyWavInfo failedRecord(const std::string& name, const std::string& error) {
 }
 
 using ScanCall = decltype(CoreOperations::scanDirectory);
-using CompressCall = decltype(CoreOperations::compressPolyWav);
+using SlimCall = decltype(CoreOperations::slimPolyWav);
+
+// What a slim of a file with `channels` channels that removed `removed` of them reports.
+SlimOutcome outcome(const fs::path& written, int channels, std::vector<std::int32_t> removed) {
+    SlimOutcome result{written, {}, std::move(removed), false};
+    for (std::int32_t channel = 0; channel < channels; ++channel) {
+        if (std::find(result.removedChannels.begin(), result.removedChannels.end(), channel) ==
+            result.removedChannels.end()) {
+            result.keptChannels.push_back(channel);
+        }
+    }
+    return result;
+}
 
 class AppDelegateTest : public ::testing::Test {
 protected:
@@ -67,14 +80,14 @@ protected:
     FakeToolkit ui;
     // The core calls go through these, so a test can swap them at any moment.
     ScanCall scanCall = coreOperations().scanDirectory;
-    CompressCall compressCall = coreOperations().compressPolyWav;
+    SlimCall slimCall = coreOperations().slimPolyWav;
     AppDelegate delegate{ui, CoreOperations{
                                  .scanDirectory = [this](const fs::path& dir, bool recursive,
                                                          const ScanProgress& onProgress) {
                                      return scanCall(dir, recursive, onProgress);
                                  },
-                                 .compressPolyWav = [this](const fs::path& source,
-                                                           bool overwrite) { return compressCall(source, overwrite); },
+                                 .slimPolyWav = [this](const fs::path& source,
+                                                       const SlimOptions& options) { return slimCall(source, options); },
                              }};
 };
 
@@ -297,9 +310,9 @@ TEST_F(AppDelegateTest, SeveralSelectedFilesShowTheTableSelectedRow) {
 
 TEST_F(AppDelegateTest, RemovalOffersOnlyFilesItCanSlim) {
     std::vector<fs::path> compressed;
-    compressCall = [&](const fs::path& source, bool) {
+    slimCall = [&](const fs::path& source, const SlimOptions&) {
         compressed.push_back(source);
-        return source;
+        return outcome(source, 3, source.filename() == "a.wav" ? std::vector<std::int32_t>{1} : std::vector<std::int32_t>{0, 2});
     };
     const std::string none = "None of the selected files have empty tracks to remove (or all tracks are empty).";
     ui.click(Control::RemoveAllButton);
@@ -323,7 +336,7 @@ TEST_F(AppDelegateTest, RemovalOffersOnlyFilesItCanSlim) {
     ui.settle();
     EXPECT_EQ(compressed, (std::vector<fs::path>{"/recordings/a.wav", "/recordings/d.wav"}));
     EXPECT_EQ(ui.alerts.back().informativeText,
-              "Success:\na.wav → a.wav (1 removed, 1 kept)\nd.wav → d.wav (2 removed, 1 kept)\n");
+              "Success:\na.wav → a.wav (1 removed, 2 kept)\nd.wav → d.wav (2 removed, 1 kept)\n");
 
     compressed.clear();
     ui.click(Control::RemoveAllButton);
@@ -333,9 +346,9 @@ TEST_F(AppDelegateTest, RemovalOffersOnlyFilesItCanSlim) {
 
 TEST_F(AppDelegateTest, ConfirmationIsWordedByTheOverwriteCheckbox) {
     int calls = 0;
-    compressCall = [&](const fs::path& source, bool) {
+    slimCall = [&](const fs::path& source, const SlimOptions&) {
         ++calls;
-        return source;
+        return outcome(source, 2, {1});
     };
     showRecords({record("a.wav", {0.5, 0}), record("b.wav", {0.5, 0})});
     struct Case {
@@ -389,9 +402,10 @@ TEST_F(AppDelegateTest, ReportListsWrittenAndFailedFiles) {
     };
     for (const Case& c : cases) {
         std::size_t file = 0;
-        compressCall = [&](const fs::path& source, bool) {
+        slimCall = [&](const fs::path& source, const SlimOptions&) {
             if (c.fails[file++]) throw std::runtime_error("Disk full");
-            return source.parent_path() / (source.stem().string() + "_SLIM.wav");
+            const fs::path written = source.parent_path() / (source.stem().string() + "_SLIM.wav");
+            return file == 1 ? outcome(written, 2, {1}) : outcome(written, 3, {0, 2});
         };
         showRecords({record("a.wav", {0.5, 0}), record("b.wav", {0, 0.5, 0})});
         ui.events.clear();
@@ -429,16 +443,26 @@ TEST_F(AppDelegateTest, RemovalWritesSlimCopiesAndTheRescanListsThem) {
     EXPECT_EQ(tracksieve::analyzePolyWav(dir_.path() / "a.wav", 0.001).channels, 2);
 }
 
+TEST_F(AppDelegateTest, ReportCountsWhatWasWrittenNotWhatTheScanSaw) {
+    dir_.write("a.wav", wavWithLevels({1000, 0, 0, 0, 1000, 1000}));
+    scanFolder();
+    dir_.write("a.wav", wavWithLevels({0, 1000}));  // recorded over since the scan
+    ui.click(Control::RemoveAllButton);
+    ui.settle();
+    EXPECT_EQ(ui.alerts.back().informativeText, "Success:\na.wav → a_SLIM.wav (1 removed, 1 kept)\n");
+    EXPECT_EQ(tracksieve::analyzePolyWav(dir_.path() / "a_SLIM.wav", 0.001).channels, 1);
+}
+
 TEST_F(AppDelegateTest, QuittingDuringARemovalFinishesTheCurrentFileThenEnds) {
     dir_.write("a.wav", wavWithLevels({1000, 0}));
     dir_.write("b.wav", wavWithLevels({1000, 0}));
     scanFolder();
     std::vector<std::string> started;
-    compressCall = [&](const fs::path& source, bool overwrite) {
+    slimCall = [&](const fs::path& source, const SlimOptions& options) {
         started.push_back(source.filename().string());
         // The user quits while the first file is being written.
         EXPECT_EQ(delegate.applicationShouldTerminate(), TerminateReply::Later);
-        return coreOperations().compressPolyWav(source, overwrite);
+        return coreOperations().slimPolyWav(source, options);
     };
     const std::size_t alertsBefore = ui.alerts.size();
     ui.click(Control::RemoveAllButton);
