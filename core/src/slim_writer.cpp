@@ -334,10 +334,9 @@ SlimOutcome slimPolyWavByRoute(const fs::path& source, const SlimOptions& option
     std::optional<RideAlongCopy> rideAlong;
     if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, resultPath, options);
 
-    const PolyWavInfo info =
-        rideAlong ? analyzePolyWavShowingPieces(source, options.threshold,
-                                                [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
-                  : analyzePolyWav(source, options.threshold);
+    PieceListener onPiece;
+    if (rideAlong) onPiece = [&](const MeasuredPiece& piece) { rideAlong->take(piece); };
+    const PolyWavInfo info = analyzeSourceOfSlim(source, options.threshold, onPiece);
     if (!info.error.empty()) throw std::runtime_error(info.error);
     const KeptChannels kept = keptChannelsOf(info, options.choices);
     const bool inOnePass = rideAlong && rideAlong->finish(kept);
