@@ -10,6 +10,7 @@
 #include "tracksieve/fixed_values.h"
 #include "tracksieve/path_text.h"
 #include "tracksieve/scan.h"
+#include "tracksieve/sound_report.h"
 
 namespace tracksieve::cli {
 namespace {
@@ -44,6 +45,8 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
 
     if (request.json) {
         writeScanJson(records, out);
+    } else if (request.csv) {
+        writeSoundReportCsv(records, out);
     } else {
         writeScanText(records, out, request.outIsTerminal);
     }
