@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "analysis_pieces.h"
+#include "bext_track_lines.h"
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
@@ -28,6 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::uint64_t kChunkHeaderSize = 8;
+constexpr std::size_t kBextDescriptionSize = 256;
 
 bool keptBy(const SplitOptions& options, std::size_t channel, bool belowThreshold) {
     const TrackChoice choice = channel < options.choices.size() ? options.choices[channel] : TrackChoice::FollowThreshold;
@@ -78,7 +80,8 @@ std::string_view firstIxmlText(const SourceLayout& layout) {
 
 fs::path monoPathFor(const fs::path& source, const fs::path& outputDir, std::int32_t number) {
     fs::path name = source.stem();
-    name += "_" + std::to_string(number);
+    name += "_";
+    name += std::to_string(number);
     name += source.extension();
     return (outputDir.empty() ? source.parent_path() : outputDir) / name;
 }
@@ -92,6 +95,10 @@ void rewriteForOneChannel(std::vector<MetaChunk>& chunks, const PolyWavInfo& rec
     rewriteMetaChunks(chunks, {record.tracks[static_cast<std::size_t>(channel)].name}, channelMap, {number});
     for (MetaChunk& c : chunks) {
         if (c.id == "iXML") c.body = withFileSet(c.body, totalFiles, number, familyUid);
+        if (c.id == "bext") {
+            const std::size_t descriptionSize = std::min<std::size_t>(c.body.size(), kBextDescriptionSize);
+            c.body.replace(0, descriptionSize, dropRemovedTrackLines(c.body.substr(0, descriptionSize), {number}));
+        }
     }
 }
 
