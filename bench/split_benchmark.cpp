@@ -25,7 +25,12 @@ using namespace tracksieve::bench;
 
 constexpr int kKeptChannels = kChannels - 2;
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const fs::path& path) {
+    std::string text(1, '\'');
+    text += path.string();
+    text += '\'';
+    return text;
+}
 
 // The bytes of the sample data of a WAV file, whatever its other chunks.
 std::string samplesOf(const fs::path& path) {
