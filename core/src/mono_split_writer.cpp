@@ -330,8 +330,8 @@ private:
 
 SplitOutcome split(const fs::path& source, const SplitOptions& options) {
     SplitRideAlong rideAlong(source, options);
-    const PolyWavInfo info = analyzePolyWavShowingPieces(source, options.threshold,
-                                                         [&](const MeasuredPiece& piece) { rideAlong.take(piece); });
+    const PolyWavInfo info =
+        analyzeSourceOfSlim(source, options.threshold, [&](const MeasuredPiece& piece) { rideAlong.take(piece); });
     if (!info.error.empty()) throw std::runtime_error(info.error);
     const std::vector<std::int32_t> kept = keptChannelsWhere(info, options, [](const TrackInfo& t) { return t.empty; });
     if (kept.empty()) {
