@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tracksieve/fixed_values.h"
+#include "tracksieve/track_choice.h"
 
 namespace tracksieve {
 
@@ -27,9 +28,6 @@ inline constexpr std::array<unsigned char, 14> kRest = {0x00, 0x00, 0x00, 0x00, 
 /// Writes a whole `fmt ` chunk: plain for up to 2 channels, extensible for more.
 /// `sampleFormat` is 1 (integer PCM) or 3 (IEEE float).
 void writeFmtChunk(std::ostream& stream, const FmtChunk& fmt, std::uint16_t sampleFormat);
-
-/// What the user decided for one source channel; the writer follows the threshold unless told.
-enum class TrackChoice { FollowThreshold, Keep, Remove };
 
 struct SlimOptions {
     /// With no `outputPath`: replace the source instead of writing "<stem>_SLIM<ext>" beside it.
