@@ -3,10 +3,6 @@
 namespace tracksieve {
 
 /// What the user decided for one source channel; a writer follows the threshold unless told.
-enum class TrackChoice {
-    FollowThreshold,  // kept unless its peak stays below the threshold
-    Keep,
-    Remove,
-};
+enum class TrackChoice { FollowThreshold, Keep, Remove };
 
 }  // namespace tracksieve
