@@ -1,6 +1,7 @@
 #include "tracksieve/slim_writer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <fstream>
 #include <limits>
@@ -17,8 +18,10 @@
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
+#include "platform_file.h"
 #include "slim_routes.h"
 #include "source_chunk_walk.h"
+#include "system_reason.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/track_list_rewrite.h"
 
@@ -80,6 +83,25 @@ void writeChunk(OutputFile& out, const MetaChunk& c) {
     out.write(header, sizeof header);
     out.write(c.body.data(), c.body.size());
     out.writeZeros(c.body.size() % 2);
+}
+
+// What the source was when the slim began. Nothing but a regular file is opened: a FIFO or a
+// device could block the open or never end.
+platform::FileIdentity identifySource(const fs::path& source) {
+    platform::FileIdentity identity;
+    // The reader's own message for a file it cannot open.
+    if (!platform::identify(source, identity)) throw std::runtime_error("Could not open file");
+    if (!identity.regularFile) throw std::runtime_error("Not a regular file");
+    return identity;
+}
+
+// A copy of a file replaced (a new take moved in) or rewritten in place since the slim began
+// may hold neither take whole: it must not be put in place.
+void requireUnchangedSource(const fs::path& source, const platform::FileIdentity& before) {
+    constexpr const char* kChanged = "The source file changed while it was being slimmed";
+    platform::FileIdentity now;
+    if (!platform::identify(source, now)) throw std::runtime_error(withSystemReason(kChanged, errno));
+    if (!now.sameFileUnchanged(before)) throw std::runtime_error(kChanged);
 }
 
 bool namesSameFile(const fs::path& a, const fs::path& b) {
@@ -188,15 +210,15 @@ void writeTail(OutputFile& out, const SlimPlan& plan) {
     for (const MetaChunk& c : plan.after) writeChunk(out, c);
 }
 
-void writeInTwoPasses(const fs::path& source, const PolyWavInfo& info, const KeptChannels& kept,
-                      const fs::path& resultPath) {
+void writeInTwoPasses(const fs::path& source, const platform::FileIdentity& identity, const PolyWavInfo& info,
+                      const KeptChannels& kept, const fs::path& resultPath) {
     const SlimPlan plan = planSlimCopy(source, info.channels, kept);
-    OutputFile out(resultPath);
+    OutputFile out(resultPath, identity.permissions);
     keepOwnershipIfReplacing(out, resultPath, source);
     writeHead(out, plan);
     copyKeptFrames(source, plan.layout, plan.gather, plan.frames, out);
     writeTail(out, plan);
-    out.commit();
+    out.commit([&] { requireUnchangedSource(source, identity); });
 }
 
 static_assert(KeptChannelGather::kSlack <= kPieceSlackBytes);
@@ -208,8 +230,9 @@ static_assert(KeptChannelGather::kSlack <= kPieceSlackBytes);
 // frames the copy needs, the copy is dropped and made afresh after the analysis.
 class RideAlongCopy {
 public:
-    RideAlongCopy(const fs::path& source, const fs::path& resultPath, double threshold)
-        : source_(source), resultPath_(resultPath), threshold_(threshold) {}
+    RideAlongCopy(const fs::path& source, const platform::FileIdentity& identity, const fs::path& resultPath,
+                  double threshold)
+        : source_(source), identity_(identity), resultPath_(resultPath), threshold_(threshold) {}
 
     void take(const MeasuredPiece& piece) noexcept {
         if (stopped_) return;
@@ -247,7 +270,7 @@ public:
         // A second pass would find these frames gone from a source that shrank since.
         if (sourceShrank()) throw std::runtime_error("Could not read source file");
         writeTail(*out_, *plan_);
-        out_->commit();
+        out_->commit([&] { requireUnchangedSource(source_, identity_); });
         return true;
     }
 
@@ -270,7 +293,7 @@ private:
             plan_->frames != piece.dataFrames) {
             return stop();
         }
-        out_ = std::make_unique<OutputFile>(resultPath_);
+        out_ = std::make_unique<OutputFile>(resultPath_, identity_.permissions);
         keepOwnershipIfReplacing(*out_, resultPath_, source_);
         writeHead(*out_, *plan_);
     }
@@ -287,6 +310,7 @@ private:
     }
 
     fs::path source_;
+    platform::FileIdentity identity_;
     fs::path resultPath_;
     double threshold_;
     bool stopped_ = false;
@@ -304,8 +328,9 @@ private:
 SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath,
                         SlimRoute route) {
     const fs::path resultPath = !outputPath.empty() ? outputPath : overwrite ? source : slimPathFor(source);
+    const platform::FileIdentity identity = identifySource(source);
     std::optional<RideAlongCopy> rideAlong;
-    if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, resultPath, threshold);
+    if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, identity, resultPath, threshold);
 
     const PolyWavInfo info =
         rideAlong ? analyzePolyWavShowingPieces(source, threshold, [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
@@ -315,7 +340,7 @@ SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold
     if (rideAlong && rideAlong->finish(kept)) return {resultPath, true};
     rideAlong.reset();
 
-    writeInTwoPasses(source, info, kept, resultPath);
+    writeInTwoPasses(source, identity, info, kept, resultPath);
     return {resultPath, false};
 }
 
