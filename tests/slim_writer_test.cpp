@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <csignal>
 #include <functional>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -434,6 +436,38 @@ TEST_F(SlimWriter, AnotherRunsTemporaryFileIsNeverMovedIntoPlace) {
         ASSERT_EQ(temporaries.size(), 1u);
         EXPECT_EQ(readFile(dir_.path() / temporaries[0]), "the second run, unfinished");
         secondRun.reset();
+        EXPECT_THAT(temporaryFilesIn(dir_.path()), ::testing::IsEmpty());
+        fs::remove(dir_.path() / "A_SLIM.wav");
+    }
+}
+
+TEST_F(SlimWriter, TwoSlimsOfOneFileWithASlowCloseLoseNothing) {
+    const std::string bytes = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {20000, {0, 700, -700}})).bytes();
+    const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
+    fs::remove(dir_.path() / "reference.wav");
+    fs::remove(dir_.path() / "reference_SLIM.wav");
+    for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "_SLIM");
+        const fs::path source = write("A.wav", bytes);
+        {
+            // As on a network file system, where the close sends what was written.
+            InjectedFaults slowClose([](platform::FileOperation operation) {
+                if (operation == platform::FileOperation::Close) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                return 0;
+            });
+            const auto slimIgnoringFailure = [&] {
+                try {
+                    compressPolyWav(source, overwrite, kThreshold);
+                } catch (const std::runtime_error&) {
+                }
+            };
+            std::thread first(slimIgnoringFailure);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::thread second(slimIgnoringFailure);
+            first.join();
+            second.join();
+        }
+        EXPECT_EQ(readFile(overwrite ? source : dir_.path() / "A_SLIM.wav"), slim);
         EXPECT_THAT(temporaryFilesIn(dir_.path()), ::testing::IsEmpty());
         fs::remove(dir_.path() / "A_SLIM.wav");
     }

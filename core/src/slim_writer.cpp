@@ -329,19 +329,26 @@ SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold
                         SlimRoute route) {
     const fs::path resultPath = !outputPath.empty() ? outputPath : overwrite ? source : slimPathFor(source);
     const platform::FileIdentity identity = identifySource(source);
-    std::optional<RideAlongCopy> rideAlong;
-    if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, identity, resultPath, threshold);
+    try {
+        std::optional<RideAlongCopy> rideAlong;
+        if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, identity, resultPath, threshold);
 
-    const PolyWavInfo info =
-        rideAlong ? analyzePolyWavShowingPieces(source, threshold, [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
-                  : analyzePolyWav(source, threshold);
-    if (!info.error.empty()) throw std::runtime_error(info.error);
-    const KeptChannels kept = keptChannelsOf(info);
-    if (rideAlong && rideAlong->finish(kept)) return {resultPath, true};
-    rideAlong.reset();
+        const PolyWavInfo info =
+            rideAlong ? analyzePolyWavShowingPieces(source, threshold, [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
+                      : analyzePolyWav(source, threshold);
+        if (!info.error.empty()) throw std::runtime_error(info.error);
+        const KeptChannels kept = keptChannelsOf(info);
+        if (rideAlong && rideAlong->finish(kept)) return {resultPath, true};
+        rideAlong.reset();
 
-    writeInTwoPasses(source, identity, info, kept, resultPath);
-    return {resultPath, false};
+        writeInTwoPasses(source, identity, info, kept, resultPath);
+        return {resultPath, false};
+    } catch (const std::exception&) {
+        // Bytes of a file changed part way may fail the slim for reasons of their own making (a
+        // broken chunk, no silent track): the change is the cause to name.
+        requireUnchangedSource(source, identity);
+        throw;
+    }
 }
 
 fs::path compressPolyWav(const fs::path& source, bool overwrite, double threshold, const fs::path& outputPath) {
