@@ -9,6 +9,8 @@
 #include <csignal>
 #include <functional>
 #include <limits>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <sys/resource.h>
@@ -70,6 +72,15 @@ bool failsToWriteOnAFullDisk(const std::function<void()>& call) {
     waitpid(child, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+// Sets a read fault injector for the lifetime of the object.
+class InjectedReadFaults {
+public:
+    explicit InjectedReadFaults(platform::ReadFaultInjector injector) { platform::setReadFaultInjector(std::move(injector)); }
+    ~InjectedReadFaults() { platform::setReadFaultInjector({}); }
+    InjectedReadFaults(const InjectedReadFaults&) = delete;
+    InjectedReadFaults& operator=(const InjectedReadFaults&) = delete;
+};
 
 // Sets a fault injector for the lifetime of the object.
 class InjectedFaults {
@@ -490,6 +501,73 @@ TEST_F(SlimWriter, OverwriteKeepsTheOriginalsPermissionsAndOwner) {
         EXPECT_EQ(status.st_gid, group);
         EXPECT_NE(readFile(source), bytes);
         fs::remove(source);
+    }
+}
+
+TEST_F(SlimWriter, AnyReadErrorFailsTheSlimAndWritesNothing) {
+    // iXML before the audio, a chunk after it that only the writer reads, and a channel that
+    // wakes up past the first block, so that the analysis and the copy read everything.
+    std::vector<std::vector<std::int32_t>> frames(100'000, {900, 0, 0});
+    for (std::size_t f = 60'000; f < frames.size(); ++f) frames[f][1] = 900;
+    const std::string bytes = WavBuilder().fmt({.channels = 3}).chunk("iXML", std::string(3000, ' '))
+                                  .data(pcmFrames(16, frames)).chunk("LIST", std::string(5000, 'l')).bytes();
+    const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
+    fs::remove(dir_.path() / "reference.wav");
+    fs::remove(dir_.path() / "reference_SLIM.wav");
+    const std::uint64_t afterAudio = bytes.size() - 5000;
+
+    struct Fault {
+        std::string label;
+        std::uint64_t offset;  // the first byte no read can get past
+    };
+    const std::vector<Fault> faults = {
+        {"in the file header", 4},
+        {"in the iXML before the audio", 1000},
+        {"in the first block of samples", 20'000},
+        {"in the samples after the first block", 450'000},
+        {"in the last sample", afterAudio - 9},
+        {"in the chunk after the audio", afterAudio + 100},
+    };
+    for (const bool overwrite : {false, true}) {
+        for (const Fault& fault : faults) {
+            SCOPED_TRACE(fault.label + (overwrite ? ", overwrite" : ", _SLIM"));
+            const fs::path source = write("A.wav", bytes);
+            write("A_SLIM.wav", "an older slim file");
+            {
+                // As a failing sector does it: reads stop short of it, and a read from it fails.
+                InjectedReadFaults failingSector([&](std::uint64_t at, std::size_t& size) {
+                    if (at <= fault.offset && fault.offset < at + size) {
+                        if (at == fault.offset) return EIO;
+                        size = static_cast<std::size_t>(fault.offset - at);
+                    }
+                    return 0;
+                });
+                EXPECT_THAT([&] { compressPolyWav(source, overwrite, kThreshold); },
+                            ThrowsMessage<std::runtime_error>("Could not read source file (Input/output error)"));
+            }
+            EXPECT_EQ(readFile(source), bytes);
+            EXPECT_EQ(readFile(dir_.path() / "A_SLIM.wav"), "an older slim file");
+            EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_SLIM.wav"));
+        }
+
+        // Short and interrupted reads are no errors: the copy is whole.
+        SCOPED_TRACE(overwrite ? "overwrite" : "_SLIM");
+        std::mutex interruptedLock;  // the analysis reads ahead on a thread of its own
+        std::set<std::uint64_t> interrupted;
+        for (const bool shortReads : {true, false}) {
+            const fs::path source = write("A.wav", bytes);
+            {
+                InjectedReadFaults slowDevice([&](std::uint64_t at, std::size_t& size) {
+                    if (shortReads) size = std::min<std::size_t>(size, 1000 + at % 777);
+                    const std::lock_guard lock(interruptedLock);
+                    return !shortReads && interrupted.insert(at).second ? EINTR : 0;
+                });
+                compressPolyWav(source, overwrite, kThreshold);
+            }
+            EXPECT_EQ(readFile(overwrite ? source : dir_.path() / "A_SLIM.wav"), slim);
+            EXPECT_THAT(temporaryFilesIn(dir_.path()), ::testing::IsEmpty());
+        }
+        fs::remove(dir_.path() / "A_SLIM.wav");
     }
 }
 

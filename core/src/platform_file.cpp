@@ -43,9 +43,27 @@ bool injectedFailure(FileOperation operation) {
     return true;
 }
 
+ReadFaultInjector& readFaultInjector() {
+    static ReadFaultInjector injector;
+    return injector;
+}
+
+// True when a test asked for this read to fail; errno then holds the error it chose. It may
+// also have shortened the read.
+bool injectedReadFailure(std::uint64_t offset, std::size_t& size) {
+    const ReadFaultInjector& injector = readFaultInjector();
+    if (!injector) return false;
+    const int error = injector(offset, size);
+    if (error == 0) return false;
+    errno = error;
+    return true;
+}
+
 }  // namespace
 
 void setFaultInjector(FaultInjector injector) { faultInjector() = std::move(injector); }
+
+void setReadFaultInjector(ReadFaultInjector injector) { readFaultInjector() = std::move(injector); }
 
 #ifdef _WIN32
 
@@ -149,6 +167,29 @@ bool closeFile(int fd) {
     const bool closed = ::_close(fd) == 0;
     if (injected) errno = saved;
     return closed && !injected;
+}
+
+int openForReading(const std::filesystem::path& path) {
+    return ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+// No positioned read here: a descriptor is read by one thread at a time, so seek and read
+// may go one after the other.
+std::int64_t readAt(int fd, void* bytes, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        std::size_t wanted = std::min<std::size_t>(size, INT_MAX);
+        int got = -1;
+        if (!injectedReadFailure(offset, wanted) && ::_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) >= 0) {
+            got = ::_read(fd, bytes, static_cast<unsigned int>(wanted));
+        }
+        if (got < 0 && errno == EINTR) continue;
+        return got;
+    }
+}
+
+std::int64_t sizeOfOpenFile(int fd) {
+    struct _stat64 status {};
+    return ::_fstat64(fd, &status) == 0 ? status.st_size : -1;
 }
 
 // A new file takes its access rights from its folder; there is no mode or owner to carry over.
@@ -346,6 +387,40 @@ bool closeFile(int fd) {
     if (!injected) return closed;
     errno = error;
     return false;
+
+}
+
+// Only a regular file is opened: a FIFO would hold the open up for good, and opening a device
+// may do something. Without blocking, so that one swapped in after the check cannot either.
+int openForReading(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+std::int64_t readAt(int fd, void* bytes, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        std::size_t wanted = size;
+        const ssize_t got =
+            injectedReadFailure(offset, wanted) ? -1 : ::pread(fd, bytes, wanted, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        return got;
+    }
+}
+
+std::int64_t sizeOfOpenFile(int fd) {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 ? status.st_size : -1;
 }
 
 bool copyModeAndOwner(int fd, const std::filesystem::path& model) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
-#include <fstream>
+#include <istream>
 #include <limits>
 #include <memory>
 #include <new>
@@ -21,6 +21,7 @@
 #include "platform_file.h"
 #include "slim_routes.h"
 #include "source_chunk_walk.h"
+#include "source_file_buffer.h"
 #include "system_reason.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/track_list_rewrite.h"
@@ -113,7 +114,10 @@ bool namesSameFile(const fs::path& a, const fs::path& b) {
 // piece at a time.
 void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const KeptChannelGather& gather,
                     std::uint64_t frames, OutputFile& out) {
-    std::ifstream in(source, std::ios::binary);
+    SourceFileBuffer buffer;
+    if (!buffer.open(source)) throw std::runtime_error("Could not open source file");
+    std::istream in(&buffer);
+    in.exceptions(std::ios::badbit);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
     FramePieceReader reader(in, layout.fmt.blockAlign, frames, KeptChannelGather::kSlack);
     std::vector<unsigned char> outputPiece(reader.pieceFrames() * gather.outputFrameBytes() + KeptChannelGather::kSlack);
@@ -333,9 +337,9 @@ SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold
         std::optional<RideAlongCopy> rideAlong;
         if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, identity, resultPath, threshold);
 
-        const PolyWavInfo info =
-            rideAlong ? analyzePolyWavShowingPieces(source, threshold, [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
-                      : analyzePolyWav(source, threshold);
+        PieceListener onPiece;
+        if (rideAlong) onPiece = [&](const MeasuredPiece& piece) { rideAlong->take(piece); };
+        const PolyWavInfo info = analyzeSourceOfSlim(source, threshold, onPiece);
         if (!info.error.empty()) throw std::runtime_error(info.error);
         const KeptChannels kept = keptChannelsOf(info);
         if (rideAlong && rideAlong->finish(kept)) return {resultPath, true};
@@ -343,6 +347,9 @@ SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold
 
         writeInTwoPasses(source, identity, info, kept, resultPath);
         return {resultPath, false};
+    } catch (const SourceReadError& e) {
+        requireUnchangedSource(source, identity);
+        throw std::runtime_error(e.describedAs("Could not read source file"));
     } catch (const std::exception&) {
         // Bytes of a file changed part way may fail the slim for reasons of their own making (a
         // broken chunk, no silent track): the change is the cause to name.

@@ -2,15 +2,20 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <istream>
 #include <stdexcept>
+
+#include "source_file_buffer.h"
 
 
 namespace tracksieve {
 
 SourceLayout walkSourceChunks(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) throw std::runtime_error("Could not open source file");
+    SourceFileBuffer buffer;
+    if (!buffer.open(path)) throw std::runtime_error("Could not open source file");
+    std::istream in(&buffer);
+    // A read that fails throws: it must never pass for the end of the chunks.
+    in.exceptions(std::ios::badbit);
     const std::uint64_t fileSize = streamLength(in);
     if (!readRiffWaveHeader(in)) throw std::runtime_error("Not a RIFF/WAVE file");
 
