@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -233,6 +234,26 @@ TEST(SlimSignals, AFileGrownPastTheSizeLimitFailsThatFileAlone) {
         fs::remove(dir.path() / "B_SLIM.wav");
         dir.write("B.wav", small);
     }
+}
+
+TEST(SlimRaces, AFifoNamedLikeATakeIsRefusedWithoutBlocking) {
+    const testing::TempDir dir;
+    const fs::path pipe = dir.path() / "S.WAV";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const fs::path output = dir.path() / "output.txt";
+    const pid_t child = startCli({"slim", "--overwrite", pipe.string()}, output);
+    int status = -1;
+    for (int waited = 0; waitpid(child, &status, WNOHANG) != child; ++waited) {
+        if (waited == 10'000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            FAIL() << "the slim blocked on the FIFO";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+    EXPECT_THAT(testing::readFile(output), ::testing::StartsWith("S.WAV: Not a regular file\n"));
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 TEST(SlimRaces, ASourceReplacedDuringTheSlimSurvivesIntact) {
