@@ -147,7 +147,7 @@ void OutputFile::takeModeAndOwnerOf(const fs::path& model) {
     if (!platform::copyModeAndOwner(fd_, model)) failWrite(errno);
 }
 
-void OutputFile::commit(const std::function<void()>& beforeRename) {
+void OutputFile::flushAndClose() {
     if (!platform::syncFile(fd_)) failWrite(errno);
     // A second descriptor keeps the file open and locked, while the close of the first reports
     // what a network file system could not write.
@@ -159,6 +159,11 @@ void OutputFile::commit(const std::function<void()>& beforeRename) {
     if (!closed) failWrite(closeError);
     errno = 0;
     if (!folder_.namesOpenFile(temporaryName_, fd_)) failWrite(errno);
+    flushed_ = true;
+}
+
+void OutputFile::commit(const std::function<void()>& beforeRename) {
+    if (!flushed_) flushAndClose();
     if (beforeRename) beforeRename();
     if (const std::error_code error = folder_.moveOpenFileOnto(fd_, temporaryName_, finalName_)) {
         std::string reason = error.message();

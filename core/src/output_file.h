@@ -39,10 +39,14 @@ public:
     /// Gives the file the permission bits of `model` (the file it will replace), and its owner
     /// and group where the process may set them.
     void takeModeAndOwnerOf(const std::filesystem::path& model);
-    /// Forces the file onto the storage device, closes it, calls `beforeRename` (which may
-    /// throw to abandon the file) and renames it onto the final path, replacing whatever is
-    /// there (a symbolic link itself, never its target). A failed rename throws
-    /// std::runtime_error("Could not move the output into place (reason)").
+    /// Forces the file onto the storage device and closes it for writing (it stays open, and
+    /// locked, until it takes its name), so that a later commit() only renames: several files
+    /// can then be made ready before any of them takes its name.
+    void flushAndClose();
+    /// Forces the file onto the storage device and closes it where flushAndClose() has not,
+    /// calls `beforeRename` (which may throw to abandon the file) and renames it onto the final
+    /// path, replacing whatever is there (a symbolic link itself, never its target). A failed
+    /// rename throws std::runtime_error("Could not move the output into place (reason)").
     void commit(const std::function<void()>& beforeRename = {});
 
 private:
@@ -53,6 +57,7 @@ private:
     int signalSlot_ = -1;
     std::uint64_t written_ = 0;
     std::uint64_t writebackFrom_ = 0;  // bytes before this are on their way to the disk
+    bool flushed_ = false;
     bool committed_ = false;
 };
 
