@@ -23,8 +23,8 @@ struct SourceLayout {
 };
 
 /// Walks the chunks of `path`. Throws std::runtime_error with "Could not open source file",
-/// "Not a RIFF/WAVE file" or "Missing fmt or data chunk", and SourceReadError when a read
-/// fails. Reads no sample data and allocates no more than the file holds.
+/// "Not a RIFF/WAVE file", "Missing fmt or data chunk" or kTooManyChunks, and SourceReadError
+/// when a read fails. Reads no sample data and allocates no more than the file holds.
 SourceLayout walkSourceChunks(const std::filesystem::path& path);
 
 }  // namespace tracksieve
