@@ -27,8 +27,8 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
 
     ScanProgress progress;
     if (request.errIsTerminal) {
-        progress = [&err](int done, int total, const std::filesystem::path& file) {
-            err << kClearLine << visibleText(progressText(done, total, file)) << std::flush;
+        progress = [&err, &request](int done, int total, const std::filesystem::path& file) {
+            err << kClearLine << visibleText(progressText(done, total, file, request.dir)) << std::flush;
         };
     }
 
@@ -45,7 +45,7 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     if (request.json) {
         writeScanJson(records, out);
     } else {
-        writeScanText(records, out, request.outIsTerminal);
+        writeScanText(records, request.dir, out, request.outIsTerminal);
     }
     return kExitSuccess;
 }

@@ -30,8 +30,9 @@ struct PolyWavInfo {
 
     int activeCount() const;
     int emptyCount() const;
-    /// The one-line description of the file table; independent of the user's locale.
-    std::string summary() const;
+    /// The one-line description of the file table; independent of the user's locale. The file
+    /// is named by `shownName` under `scannedFolder`.
+    std::string summary(const std::filesystem::path& scannedFolder = {}) const;
 };
 
 }  // namespace tracksieve
