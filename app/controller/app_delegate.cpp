@@ -6,19 +6,14 @@
 #include <system_error>
 #include <utility>
 
+#include <tracksieve/path_text.h>
+
 #include "text_trim.h"
 
 namespace tracksieve::app {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path pathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
-
-std::string fileNameUtf8(const fs::path& path) {
-    const std::u8string name = path.filename().u8string();
-    return std::string(name.begin(), name.end());
-}
 
 // "%.1f dB" whatever the process locale: the toolkit may have set LC_NUMERIC from the user's.
 std::string peakText(double peak) {
@@ -118,25 +113,26 @@ void AppDelegate::scan() {
 
     // The job touches no control and not `_results`: it only posts to the main thread.
     _toolkit.postBackground([this, &toolkit = _toolkit, scanDirectory = _core.scanDirectory, path, recursive] {
-        const auto onProgress = [&toolkit](int done, int total, const fs::path& file) {
+        const fs::path folder = pathFromUtf8(path);
+        const auto onProgress = [&toolkit, &folder](int done, int total, const fs::path& file) {
             std::string status =
-                "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + fileNameUtf8(file);
+                "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + shownName(file, folder);
             toolkit.postMain([&toolkit, status = std::move(status)] { toolkit.setText(Control::StatusLabel, status); });
         };
         std::vector<PolyWavInfo> found;
         std::string error;
         try {
-            found = scanDirectory(pathFromUtf8(path), recursive, onProgress);
+            found = scanDirectory(folder, recursive, onProgress);
         } catch (const std::exception& e) {
             error = e.what();
         }
-        toolkit.postMain([this, error = std::move(error), found = std::move(found)]() mutable {
-            scanFinished(error, std::move(found));
+        toolkit.postMain([this, error = std::move(error), found = std::move(found), folder]() mutable {
+            scanFinished(error, std::move(found), folder);
         });
     });
 }
 
-void AppDelegate::scanFinished(const std::string& error, std::vector<PolyWavInfo> found) {
+void AppDelegate::scanFinished(const std::string& error, std::vector<PolyWavInfo> found, const fs::path& folder) {
     _job = Job::None;
     setBusy(false, std::nullopt);
     if (!error.empty()) {
@@ -145,6 +141,7 @@ void AppDelegate::scanFinished(const std::string& error, std::vector<PolyWavInfo
         return;
     }
     _results = std::move(found);
+    _scannedFolder = folder;
     _toolkit.reloadTable(Table::Files);
     _toolkit.reloadTable(Table::Tracks);
 
@@ -182,7 +179,7 @@ std::optional<Cell> AppDelegate::viewForTableColumn(Table table, const std::stri
         const TextColor color = !file.error.empty()     ? TextColor::Orange
                                 : file.emptyCount() > 0 ? TextColor::Red
                                                         : TextColor::Label;
-        return Cell{file.summary(), color};
+        return Cell{file.summary(_scannedFolder), color};
     }
     const PolyWavInfo* file = shownFile();
     if (!file || index >= file->tracks.size()) return std::nullopt;
@@ -250,7 +247,7 @@ void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
     for (const std::size_t index : indexes) {
         if (index < _results.size() && eligibleForRemoval(_results[index])) {
             const PolyWavInfo& file = _results[index];
-            items.push_back({file.path, file.emptyCount(), file.activeCount()});
+            items.push_back({file.path, shownName(file.path, _scannedFolder), file.emptyCount(), file.activeCount()});
         }
     }
     if (items.empty()) {
@@ -264,18 +261,18 @@ void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
     _job = Job::Removal;
     _stopRemoval = std::make_shared<std::atomic<bool>>(false);
     _toolkit.postBackground([this, &toolkit = _toolkit, compress = _core.compressPolyWav, items = std::move(items),
-                             overwrite, stop = _stopRemoval] {
+                             overwrite, stop = _stopRemoval, folder = _scannedFolder] {
         RemovalReport report;
         for (const RemovalItem& item : items) {
             // A quit lets the file being written finish, then starts no other.
             if (stop->load()) break;
             try {
                 const fs::path written = compress(item.path, overwrite);
-                report.written += fileNameUtf8(item.path) + " → " + fileNameUtf8(written) + " (" +
+                report.written += item.shownName + " → " + shownName(written, folder) + " (" +
                                   std::to_string(item.removed) + " removed, " + std::to_string(item.kept) + " kept)\n";
                 ++report.writtenCount;
             } catch (const std::exception& e) {
-                report.failed += fileNameUtf8(item.path) + ": " + e.what() + "\n";
+                report.failed += item.shownName + ": " + e.what() + "\n";
                 ++report.failedCount;
             }
         }
@@ -293,13 +290,17 @@ void AppDelegate::removalFinished(const RemovalReport& report) {
     if (report.failedCount != 0) suffix.append(" ").append(std::to_string(report.failedCount)).append(" failed.");
     setBusy(false, "Removed empty tracks from " + std::to_string(report.writtenCount) + " file(s)." + suffix);
 
+    // Failures first: with many files the written ones would push them out of sight.
     std::string body;
-    if (!report.written.empty()) body += "Success:\n" + report.written;
-    if (!report.failed.empty()) {
+    if (!report.failed.empty()) body += "Errors:\n" + report.failed;
+    if (!report.written.empty()) {
         if (!body.empty()) body += "\n";
-        body += "Errors:\n" + report.failed;
+        body += "Success:\n" + report.written;
     }
-    _toolkit.runModal({"Remove Empty Tracks complete", body});
+    _toolkit.runModal({.messageText = "Remove Empty Tracks complete",
+                       .informativeText = body,
+                       .style = report.failedCount != 0 ? AlertStyle::Critical : AlertStyle::Warning,
+                       .scrolls = true});
     scan();
 }
 

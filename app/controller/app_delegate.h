@@ -69,6 +69,7 @@ public:
 private:
     struct RemovalItem {
         std::filesystem::path path;
+        std::string shownName;
         int removed;
         int kept;
     };
@@ -80,10 +81,12 @@ private:
     };
 
     const PolyWavInfo* shownFile() const;
-    void scanFinished(const std::string& error, std::vector<PolyWavInfo> found);
+    void scanFinished(const std::string& error, std::vector<PolyWavInfo> found, const std::filesystem::path& folder);
     void removalFinished(const RemovalReport& report);
 
     std::vector<PolyWavInfo> _results;
+    // The folder `_results` came from; files are named relative to it.
+    std::filesystem::path _scannedFolder;
     bool _busy = false;
     Toolkit& _toolkit;
     CoreOperations _core;

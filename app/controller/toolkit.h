@@ -20,6 +20,9 @@ struct Alert {
     /// In order; the first is the default (Return). A button titled "Cancel" answers Escape.
     /// None: the toolkit's single default button.
     std::vector<std::string> buttons{};
+    /// The informative text is a list that may be long: it scrolls, and the box stays within
+    /// the screen.
+    bool scrolls = false;
 };
 
 /// The screen and the queues, as the window logic needs them. Everything but `postMain` is

@@ -11,6 +11,8 @@ FittedTableView::FittedTableView(const TableSettings& settings, QWidget* parent)
     setSelectionMode(settings.allowsMultipleSelection ? QAbstractItemView::ExtendedSelection
                                                       : QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control; the arrow keys move within it.
+    setTabKeyNavigation(false);
     setAlternatingRowColors(settings.alternatingRows);
     setTextElideMode(Qt::ElideMiddle);
     setShowGrid(false);

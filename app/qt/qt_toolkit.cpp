@@ -14,6 +14,7 @@
 
 #include "app_delegate.h"
 #include "main_window.h"
+#include "report_box.h"
 #include "table_model.h"
 
 namespace tracksieve::app {
@@ -90,6 +91,12 @@ void QtToolkit::selectRow(Table table, int row) {
 void QtToolkit::selectAllRows(Table table) { window_->table(table)->selectAll(); }
 
 std::size_t QtToolkit::runModal(const Alert& alert) {
+    if (alert.scrolls) {
+        ReportBox box(alert.style == AlertStyle::Critical, qt(alert.messageText), qt(alert.informativeText),
+                      window_.get());
+        box.exec();
+        return 0;
+    }
     QMessageBox box(iconFor(alert.style), QStringLiteral("Tracksieve"), qt(alert.messageText), QMessageBox::NoButton,
                     window_.get());
     box.setInformativeText(qt(alert.informativeText));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <tracksieve/analysis.h>
+#include <tracksieve/path_text.h>
 
 #include "app_delegate.h"
 #include "fake_toolkit.h"
@@ -384,7 +385,7 @@ TEST_F(AppDelegateTest, ReportListsWrittenAndFailedFiles) {
         {{false, false}, "Removed empty tracks from 2 file(s).",
          "Success:\na.wav → a_SLIM.wav (1 removed, 1 kept)\nb.wav → b_SLIM.wav (2 removed, 1 kept)\n"},
         {{false, true}, "Removed empty tracks from 1 file(s). 1 failed.",
-         "Success:\na.wav → a_SLIM.wav (1 removed, 1 kept)\n\nErrors:\nb.wav: Disk full\n"},
+         "Errors:\nb.wav: Disk full\n\nSuccess:\na.wav → a_SLIM.wav (1 removed, 1 kept)\n"},
         {{true, true}, "Removed empty tracks from 0 file(s). 2 failed.", "Errors:\na.wav: Disk full\nb.wav: Disk full\n"},
     };
     for (const Case& c : cases) {
@@ -404,6 +405,9 @@ TEST_F(AppDelegateTest, ReportListsWrittenAndFailedFiles) {
         EXPECT_EQ(ui.alerts.back().messageText, "Remove Empty Tracks complete");
         EXPECT_EQ(ui.alerts.back().informativeText, c.report);
         EXPECT_TRUE(ui.alerts.back().buttons.empty());
+        EXPECT_TRUE(ui.alerts.back().scrolls);
+        const bool anyFailed = std::find(c.fails.begin(), c.fails.end(), true) != c.fails.end();
+        EXPECT_EQ(ui.alerts.back().style, anyFailed ? AlertStyle::Critical : AlertStyle::Warning);
         EXPECT_EQ(ui.events[4], "status: Scanning " + dir_.path().string() + "…") << "the folder is scanned again";
         ui.settle();
     }
@@ -427,6 +431,34 @@ TEST_F(AppDelegateTest, RemovalWritesSlimCopiesAndTheRescanListsThem) {
     ui.settle();
     EXPECT_EQ(ui.alerts.back().informativeText, "Choose a directory first.") << "the rescan uses the edited field";
     EXPECT_EQ(tracksieve::analyzePolyWav(dir_.path() / "a.wav", 0.001).channels, 2);
+}
+
+TEST_F(AppDelegateTest, FilesBelowTheScannedFolderAreNamedByTheirRelativePath) {
+    dir_.write("Day 1/T1.wav", wavWithLevels({1000, 0}));
+    dir_.write("Day 2/T1.wav", wavWithLevels({1000, 0, 0}));
+    dir_.write("T2.wav", wavWithLevels({1000, 0}));
+    const std::string day1 = pathToUtf8(fs::path("Day 1") / "T1.wav");
+    const std::string day2 = pathToUtf8(fs::path("Day 2") / "T1.wav");
+    ui.check(Control::RecursiveCheck, true);
+    ui.type(Control::PathField, dir_.path().string() + "/");
+    ui.click(Control::ScanButton);
+    ui.settle();
+    EXPECT_EQ(std::vector<std::string>(ui.events.begin() + 1, ui.events.begin() + 4),
+              (std::vector<std::string>{"status: Analyzing 1/3: " + day1, "status: Analyzing 2/3: " + day2,
+                                        "status: Analyzing 3/3: T2.wav"}));
+    const auto rows = ui.rows(Table::Files);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_TRUE(rows[0][0].text.starts_with(day1 + "  \xE2\x80\x94  ")) << rows[0][0].text;
+    EXPECT_TRUE(rows[1][0].text.starts_with(day2 + "  \xE2\x80\x94  ")) << rows[1][0].text;
+    EXPECT_TRUE(rows[2][0].text.starts_with("T2.wav  \xE2\x80\x94  ")) << rows[2][0].text;
+
+    ui.click(Control::RemoveAllButton);
+    ui.settle();
+    const Alert& report = ui.alerts.back();
+    EXPECT_EQ(report.informativeText, "Success:\n" + day1 + " → " + pathToUtf8(fs::path("Day 1") / "T1_SLIM.wav") +
+                                          " (1 removed, 1 kept)\n" + day2 + " → " +
+                                          pathToUtf8(fs::path("Day 2") / "T1_SLIM.wav") + " (2 removed, 1 kept)\n" +
+                                          "T2.wav → T2_SLIM.wav (1 removed, 1 kept)\n");
 }
 
 TEST_F(AppDelegateTest, QuittingDuringARemovalFinishesTheCurrentFileThenEnds) {

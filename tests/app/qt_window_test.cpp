@@ -12,7 +12,10 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +27,7 @@
 #include "app_delegate.h"
 #include "main_window.h"
 #include "qt_toolkit.h"
+#include "report_box.h"
 #include "table_model.h"
 #include "text_colors.h"
 #include "wav_builder.h"
@@ -49,6 +53,15 @@ class BoxAnswerer {
 public:
     explicit BoxAnswerer(Qt::Key key) {
         QObject::connect(&timer_, &QTimer::timeout, [this, key] {
+            if (auto* report = dynamic_cast<ReportBox*>(QApplication::activeModalWidget());
+                report && report->isVisible()) {
+                seen.push_back({report->windowTitle(), report->messageText(), report->listText(),
+                                report->critical() ? QMessageBox::Warning : QMessageBox::Information,
+                                {report->okButton()->text()}, report->okButton()->text()});
+                if (onReport) onReport(*report);
+                QTest::keyClick(report, key);
+                return;
+            }
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible()) return;
             BoxSeen box_seen{box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}, {}};
@@ -61,6 +74,8 @@ public:
     }
 
     std::vector<BoxSeen> seen;
+    // Looks at a report box before it is answered.
+    std::function<void(const ReportBox&)> onReport;
 
 private:
     QTimer timer_;
@@ -214,6 +229,65 @@ TEST_F(QtWindowTest, RemovalReportsAndScansAgain) {
     EXPECT_EQ(accept.seen[2].defaultButton, "Overwrite");
     EXPECT_EQ(accept.seen[3].informativeText, "Success:\na.wav → a.wav (1 removed, 2 kept)\n");
     EXPECT_EQ(status(), "Found 2 polyphonic WAV file(s); 0 have empty tracks.");
+}
+
+TEST_F(QtWindowTest, TabWalksEveryControlInReadingOrderAndArrowsMoveWithinATable) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    dir_.write("b.wav", wavWithLevels({1000, 0, 0}));
+    scanFolder();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->pathField()->setFocus();
+    const std::vector<Control> chain = {Control::PathField,    Control::BrowseButton,    Control::ScanButton,
+                                        Control::RecursiveCheck, Control::OverwriteCheck, Control::FileTable,
+                                        Control::TrackTable,   Control::RemoveAllButton, Control::RemoveSelectedButton,
+                                        Control::SelectAllButton};
+    const auto selection = [&] { return window->table(Table::Files)->selectionModel()->selectedRows(); };
+    const QModelIndexList selectedBefore = selection();
+    for (std::size_t step = 1; step <= chain.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), window->control(chain[step % chain.size()])) << "Tab " << step;
+    }
+    for (std::size_t step = 1; step <= chain.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), window->control(chain[(chain.size() - step) % chain.size()]))
+            << "Shift+Tab " << step;
+    }
+    EXPECT_EQ(selection(), selectedBefore) << "walking through a table leaves its selection alone";
+
+    window->table(Table::Files)->setFocus();
+    QTest::keyClick(window->table(Table::Files), Qt::Key_Down);
+    ASSERT_EQ(selection().size(), 1);
+    EXPECT_EQ(selection().front().row(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), window->table(Table::Files));
+}
+
+TEST_F(QtWindowTest, ALongReportStaysOnTheScreenWithItsFailuresFirst) {
+    constexpr int kFiles = 80;
+    for (int i = 0; i < kFiles; ++i) dir_.write("take" + std::to_string(i) + ".wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    fs::remove(dir_.path() / "take7.wav");  // gone before its turn: one failure
+    const QRect screen = window->screen()->availableGeometry();
+    BoxAnswerer accept(Qt::Key_Return);
+    QRect reportFrame;
+    QRect okButton;
+    int scrollRange = 0;
+    accept.onReport = [&](const ReportBox& report) {
+        reportFrame = report.frameGeometry();
+        okButton = QRect(report.okButton()->mapTo(&report, QPoint(0, 0)), report.okButton()->size());
+        scrollRange = report.list()->verticalScrollBar()->maximum();
+    };
+    button(Control::RemoveAllButton)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accept.seen.size() == 2 && !delegate.busy(); }, 20000));
+
+    const BoxSeen& report = accept.seen[1];
+    EXPECT_EQ(report.text, "Remove Empty Tracks complete");
+    EXPECT_TRUE(report.informativeText.startsWith("Errors:\ntake7.wav: ")) << report.informativeText.toStdString();
+    EXPECT_TRUE(report.informativeText.contains("\n\nSuccess:\ntake0.wav → take0_SLIM.wav (1 removed, 1 kept)\n"));
+    EXPECT_EQ(report.icon, QMessageBox::Warning) << "the critical style";
+    EXPECT_LE(reportFrame.height(), screen.height());
+    EXPECT_TRUE(QRect(QPoint(0, 0), reportFrame.size()).contains(okButton));
+    EXPECT_GT(scrollRange, 0) << "the list scrolls";
 }
 
 TEST_F(QtWindowTest, DroppingAFolderScansIt) {
