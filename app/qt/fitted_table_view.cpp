@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <numeric>
 
+#include "cell_painting.h"
+
 namespace tracksieve::app {
 
 FittedTableView::FittedTableView(const TableSettings& settings, QWidget* parent) : QTableView(parent) {
@@ -13,6 +15,7 @@ FittedTableView::FittedTableView(const TableSettings& settings, QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Tab leaves the table for the next control; the arrow keys move within it.
     setTabKeyNavigation(false);
+    setItemDelegate(new CellPainter(this));
     setAlternatingRowColors(settings.alternatingRows);
     setTextElideMode(Qt::ElideMiddle);
     setShowGrid(false);

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -25,6 +26,8 @@
 #include <tracksieve/analysis.h>
 
 #include "app_delegate.h"
+#include "application_identity.h"
+#include "cell_painting.h"
 #include "main_window.h"
 #include "qt_toolkit.h"
 #include "report_box.h"
@@ -38,6 +41,12 @@ namespace {
 namespace fs = std::filesystem;
 using tracksieve::testing::TempDir;
 using tracksieve::testing::wavWithLevels;
+
+// Settings of the tests' own, never the user's.
+std::unique_ptr<QSettings> settingsIn(const TempDir& dir) {
+    return std::make_unique<QSettings>(QString::fromStdString((dir.path() / "settings.ini").string()),
+                                       QSettings::IniFormat);
+}
 
 struct BoxSeen {
     QString title;
@@ -104,7 +113,8 @@ protected:
     }
 
     TempDir dir_;
-    QtToolkit toolkit;
+    TempDir settingsDir_;
+    QtToolkit toolkit{settingsIn(settingsDir_)};
     AppDelegate delegate{toolkit};
     MainWindow* window = nullptr;
 };
@@ -288,6 +298,86 @@ TEST_F(QtWindowTest, ALongReportStaysOnTheScreenWithItsFailuresFirst) {
     EXPECT_LE(reportFrame.height(), screen.height());
     EXPECT_TRUE(QRect(QPoint(0, 0), reportFrame.size()).contains(okButton));
     EXPECT_GT(scrollRange, 0) << "the list scrolls";
+}
+
+TEST_F(QtWindowTest, TablesAreNamedForScreenReadersAndTheWindowCarriesTheIcon) {
+    setUpApplicationIdentity();
+    for (const auto& [which, name] : {std::pair{Table::Files, "Polyphonic WAV files"}, std::pair{Table::Tracks, "Tracks"}}) {
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->table(which));
+        EXPECT_EQ(table->text(QAccessible::Name), name);
+    }
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+
+    // Docks group the window with its desktop entry by the window's class, the application name.
+    QFile entry(QStringLiteral(TRACKSIEVE_DESKTOP_ENTRY));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("\nStartupWMClass=") + QApplication::applicationName() + "\n")) << text.toStdString();
+}
+
+TEST_F(QtWindowTest, NoInvalidCellIsAskedForWhenAnEmptyOrResetTableHasFocus) {
+    QStringList warnings;
+    static QStringList* seen = nullptr;
+    seen = &warnings;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        seen->append(message);
+    });
+    QApplication::setActiveWindow(window);
+    for (const Table which : {Table::Tracks, Table::Files}) {
+        window->table(which)->setFocus();
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->table(which));
+        table->focusChild();
+    }
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    for (const Table which : {Table::Tracks, Table::Files}) {
+        window->table(which)->setFocus();
+        QAccessible::queryAccessibleInterface(window->table(which))->focusChild();
+    }
+    qInstallMessageHandler(previous);
+    for (const QString& warning : warnings) EXPECT_FALSE(warning.contains("invalid index")) << warning.toStdString();
+}
+
+TEST_F(QtWindowTest, PeaksCarryLevelBarsAndFileNamesShortenBeforeTheCounts) {
+    dir_.write("a rather long take name from the second shoot day.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    const QModelIndex peak = window->model(Table::Tracks)->index(0, 2);
+    const QPointF bar = peak.data(LevelBarRole).toPointF();
+    EXPECT_NEAR(bar.x(), (20 * std::log10(1000.0 / 32768) + 120) / 120, 1e-9);
+    EXPECT_DOUBLE_EQ(bar.y(), 0.5) << "-60 dBFS";
+    EXPECT_EQ(window->model(Table::Tracks)->index(1, 2).data(LevelBarRole).toPointF().x(), 0.0) << "silence";
+    EXPECT_EQ(peak.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+
+    const QString line = window->model(Table::Files)->index(0, 0).data().toString();
+    const QPoint span = window->model(Table::Files)->index(0, 0).data(ShortenedSpanRole).toPoint();
+    EXPECT_EQ(line.mid(span.x(), span.y()), "a rather long take name from the second shoot day.wav");
+    const QFontMetrics metrics(window->font());
+    for (const int width : {100, 400}) {
+        const QString shown = shortenSpan(line, span.x(), span.y(), metrics, width);
+        EXPECT_TRUE(shown.contains("2 tracks (1 active, 1 empty)")) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QStringLiteral("…")));
+        if (width >= 400) {
+            EXPECT_LE(metrics.horizontalAdvance(shown), width);
+        }
+    }
+    EXPECT_EQ(shortenSpan(line, span.x(), span.y(), metrics, 5000), line);
+}
+
+TEST(QtWindowSettings, TheWindowKeepsItsSizeAndPlaceAcrossLaunches) {
+    const TempDir settings;
+    {
+        QtToolkit toolkit(settingsIn(settings));
+        AppDelegate delegate(toolkit);
+        toolkit.attach(delegate);
+        delegate.applicationDidFinishLaunching();
+        toolkit.window()->resize(1010, 700);
+        QTest::qWait(0);
+    }
+    QtToolkit toolkit(settingsIn(settings));
+    AppDelegate delegate(toolkit);
+    toolkit.attach(delegate);
+    delegate.applicationDidFinishLaunching();
+    EXPECT_EQ(toolkit.window()->size(), QSize(1010, 700));
 }
 
 TEST_F(QtWindowTest, DroppingAFolderScansIt) {
