@@ -297,7 +297,7 @@ TEST_F(MonoSplit, ChoicesAndRefusals) {
         {"a sounding track removed by hand", {.choices = {TrackChoice::Remove}}, {2}, ""},
         {"a threshold above every peak", {.threshold = 0.5}, {}, "All tracks are empty \xE2\x80\x94 nothing to keep"},
         {"everything removed", {.choices = {TrackChoice::Remove, TrackChoice::FollowThreshold, TrackChoice::Remove}}, {},
-         "No track is left to write"},
+         "Every track would be removed \xE2\x80\x94 nothing to keep"},
     };
     for (const ChoiceCase& c : cases) {
         SCOPED_TRACE(c.label);

@@ -335,9 +335,8 @@ SplitOutcome split(const fs::path& source, const SplitOptions& options) {
     if (!info.error.empty()) throw std::runtime_error(info.error);
     const std::vector<std::int32_t> kept = keptChannelsWhere(info, options, [](const TrackInfo& t) { return t.empty; });
     if (kept.empty()) {
-        const bool chosen = std::any_of(options.choices.begin(), options.choices.end(),
-                                        [](TrackChoice c) { return c != TrackChoice::FollowThreshold; });
-        throw std::runtime_error(chosen ? "No track is left to write" : "All tracks are empty \xE2\x80\x94 nothing to keep");
+        if (info.activeCount() == 0) throw std::runtime_error("All tracks are empty \xE2\x80\x94 nothing to keep");
+        throw std::runtime_error("Every track would be removed \xE2\x80\x94 nothing to keep");
     }
 
     SplitOutcome outcome;

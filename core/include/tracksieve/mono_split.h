@@ -5,15 +5,9 @@
 #include <vector>
 
 #include "tracksieve/fixed_values.h"
+#include "tracksieve/track_choice.h"
 
 namespace tracksieve {
-
-/// What decides a track's fate in a split.
-enum class TrackChoice {
-    FollowThreshold,  // kept unless its peak stays below the threshold
-    Keep,
-    Remove,
-};
 
 struct SplitOptions {
     double threshold = kThreshold;     // linear amplitude

@@ -9,5 +9,6 @@
 #include "tracksieve/scan.h"
 #include "tracksieve/slim_writer.h"
 #include "tracksieve/sound_report.h"
+#include "tracksieve/track_choice.h"
 #include "tracksieve/track_list_rewrite.h"
 #include "tracksieve/version.h"
