@@ -91,7 +91,7 @@ private:
     };
 
     const PolyWavInfo* shownFile() const;
-    void scanFinished(const std::string& error, std::vector<PolyWavInfo> found, const std::filesystem::path& folder);
+    void scanFinished(const std::string& error, ScanOutcome found, const std::filesystem::path& folder);
     void removalFinished(const RemovalReport& report);
 
     std::vector<PolyWavInfo> _results;
