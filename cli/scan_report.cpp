@@ -28,6 +28,7 @@ Json recordJson(const PolyWavInfo& record) {
             {"bitsPerSample", record.bitsPerSample},
             {"isFloat", record.isFloat},
             {"durationSeconds", record.durationSeconds},
+            {"lengthTakenFromFile", record.lengthTakenFromFile},
             {"timecode", record.timecode},
             {"error", record.error},
             {"tracks", std::move(tracks)}};

@@ -30,4 +30,8 @@ std::string_view trackListScope(std::string_view ixmlText);
 /// when it has none or it is out of range; names keep their XML references undecoded.
 void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& names);
 
+/// The track number of each of `channels` channels: the CHANNEL_INDEX of the iXML track on it
+/// (placed by its INTERLEAVE_INDEX, else by its position in the list), else its 1-based position.
+std::vector<int> readIxmlTrackNumbers(std::string_view ixmlText, std::size_t channels);
+
 }  // namespace tracksieve
