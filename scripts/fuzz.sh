@@ -7,14 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
-build_dir=build-fuzz
+build_dir=build-fuzz  # where the fuzz preset builds
 run_dir=$build_dir/fuzz-run
 
 scripts/install-deps.sh
-cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTRACKSIEVE_SANITIZE=ON -DTRACKSIEVE_BUILD_FUZZERS=ON -DTRACKSIEVE_BUILD_TESTS=OFF \
-  -DTRACKSIEVE_BUILD_CLI=OFF -DTRACKSIEVE_BUILD_BENCH=OFF -DTRACKSIEVE_BUILD_TOOLS=OFF -DTRACKSIEVE_BUILD_DESKTOP=OFF
-cmake --build "$build_dir" -j "$(nproc)" --target fuzzers
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$(nproc)"
 
 rm -rf "$run_dir"
 "$build_dir/bin/tracksieve-fuzz-seeds" "$run_dir/seeds"

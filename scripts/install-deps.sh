@@ -9,7 +9,8 @@ packages=(
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
   sndfile-programs sox mediainfo
-  dpkg-dev file desktop-file-utils appstream librsvg2-bin
+  dpkg-dev file desktop-file-utils appstream librsvg2-bin lintian
+  zsh fish  # the completions' test asks the shells themselves
   qt6-base-dev fonts-dejavu-core  # the desktop program; a font for its off-screen window tests
 )
 # The Windows cross-build and its test run under wine (scripts/test-windows.sh).

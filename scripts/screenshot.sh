@@ -11,7 +11,7 @@ if ! command -v xvfb-run >/dev/null; then
   "${sudo[@]}" apt-get update
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends xvfb xauth
 fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --preset release
 cmake --build build -j "$(nproc)" --target tracksieve-screenshot make-demo-recordings
 
 rm -rf demo-recordings

@@ -4,14 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build_dir=build
-options=(-DCMAKE_BUILD_TYPE=Release)
-if [ "${1:-}" = "--sanitize" ]; then
-  build_dir=build-sanitize
-  options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRACKSIEVE_SANITIZE=ON)
-fi
+# The builds are the presets of CMakePresets.json: build/ and build-sanitize/.
+preset=release
+[ "${1:-}" = "--sanitize" ] && preset=sanitize
 
 scripts/install-deps.sh
-cmake -S . -B "$build_dir" "${options[@]}"
-cmake --build "$build_dir" -j "$(nproc)"
-ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+cmake --preset "$preset"
+cmake --build --preset "$preset" -j "$(nproc)"
+ctest --preset "$preset" -j "$(nproc)"
