@@ -104,6 +104,7 @@ TEST(ReadFaults, AFailedReadFailsTheFileAndChangesNothing) {
         const nlohmann::json document = nlohmann::json::parse(scan.out);
         ASSERT_EQ(document["files"].size(), 1u);
         EXPECT_EQ(document["files"][0]["error"], "Could not read file (Input/output error)");
+        EXPECT_EQ(scan.status, 3);
 
         for (const std::vector<std::string>& slim :
              {std::vector<std::string>{"slim", "--overwrite", source.string()}, {"slim", source.string()}}) {
