@@ -135,8 +135,7 @@ void benchmarkRf64(const fs::path& folder, std::uint64_t gib, int rounds) {
     const fs::path output = folder / "rf64_out.wav";
     const fs::path copy = folder / "rf64_cp.wav";
     writeSparseRf64Recording(source, (gib << 30) / kBytesPerFrame, 1);
-    std::printf("
-RF64 source: %.2f GiB (sparse), %d channels of 24 bits, the last digital silence\n",
+    std::printf("\nRF64 source: %.2f GiB (sparse), %d channels of 24 bits, the last digital silence\n",
                 static_cast<double>(fs::file_size(source)) / (1 << 30), kChannels);
 
     tracksieve::compressPolyWav(source, false, tracksieve::kThreshold, output);
