@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tracksieve/poly_wav_info.h"
 #include "wav_reader.h"
 
 // Reads the start timecode and the track names that field recorders leave in iXML. The text is
@@ -33,5 +34,13 @@ void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& nam
 /// The track number of each of `channels` channels: the CHANNEL_INDEX of the iXML track on it
 /// (placed by its INTERLEAVE_INDEX, else by its position in the list), else its 1-based position.
 std::vector<int> readIxmlTrackNumbers(std::string_view ixmlText, std::size_t channels);
+
+/// The value of the line "KEY=value" in a bext Description, as Sound Devices recorders write
+/// "sSCENE=12A" (lines end in CR LF or LF), without surrounding blanks; empty when absent.
+std::string bextDescriptionValue(std::string_view description, std::string_view key);
+
+/// Sets the record's scene and take from the iXML SCENE and TAKE elements, each falling back
+/// to the bext Description's "sSCENE=" and "sTAKE=" lines.
+void readSceneAndTake(const WavFile& wav, PolyWavInfo& info);
 
 }  // namespace tracksieve

@@ -34,6 +34,8 @@ struct PolyWavInfo {
     /// wrapped): the length is that of the audio the file holds.
     bool lengthTakenFromFile = false;
     std::string timecode;
+    std::string scene;  // from iXML SCENE, else the bext Description's "sSCENE="; empty when neither
+    std::string take;   // likewise from TAKE or "sTAKE="
     std::vector<TrackInfo> tracks;
     std::string error;
 
