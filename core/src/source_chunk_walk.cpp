@@ -21,7 +21,9 @@ SourceLayout walkSourceChunks(const std::filesystem::path& path) {
     layout.form = start->form;
     bool fmtSeen = false;
     bool dataSeen = false;
+    std::size_t chunks = 0;
     while (const std::optional<ChunkHeader> header = readChunkHeader(in)) {
+        if (++chunks > kMaxChunks) throw std::runtime_error(std::string(kTooManyChunks));
         const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
         std::uint64_t size = start->sizeOf(*header);
         const std::uint64_t present = std::min<std::uint64_t>(size, bytesLeftFrom(bodyOffset, fileSize));

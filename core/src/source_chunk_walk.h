@@ -24,8 +24,8 @@ struct SourceLayout {
 
 /// Walks the chunks of `path`, in any of the three forms; a `ds64` chunk is not kept, since
 /// an output writes its own. Throws std::runtime_error with "Could not open source file",
-/// "Not a RIFF/WAVE file", "Invalid ds64 chunk" or "Missing fmt or data chunk". Reads no sample data and allocates
-/// no more than the file holds.
+/// "Not a RIFF/WAVE file", "Invalid ds64 chunk", "Missing fmt or data chunk" or
+/// kTooManyChunks. Reads no sample data and allocates no more than the file holds.
 SourceLayout walkSourceChunks(const std::filesystem::path& path);
 
 }  // namespace tracksieve
