@@ -95,6 +95,7 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
       "bitsPerSample": 16,
       "isFloat": false,
       "durationSeconds": 8.333333333333333e-05,
+      "lengthTakenFromFile": false,
       "timecode": "",
       "error": "",
       "tracks": [
@@ -118,18 +119,26 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
 }
 )");
 
+    // An unfinalised take says its length came from the file.
+    std::string unfinalised = wavWithLevels({1000, 0});
+    unfinalised.replace(unfinalised.size() - 16 - 4, 4, std::string(4, '\0'));
+    dir_.write("u.wav", unfinalised);
+    EXPECT_NE(runCli({"scan", "--json", dir()}).out.find(R"("durationSeconds": 8.333333333333333e-05,
+      "lengthTakenFromFile": true,)"), std::string::npos);
+    std::filesystem::remove(dir_.path() / "u.wav");
+
     // A failed record is listed too.
     dir_.write("c.wav", unsupportedFloat24());
     EXPECT_NE(runCli({"scan", "--json", dir()}).out.find(R"("error": "Unsupported bit depth",
       "tracks": []
     })"), std::string::npos);
 #ifndef _WIN32
-    // Names that are not UTF-8, which exist only where names are bytes, get the replacement
-    // character.
+    // Names that are not UTF-8, which exist only where names are bytes, escape each stray byte
+    // as a lone surrogate, so the exact name can be had back.
     dir_.write("\xFF.wav", wavWithLevels({1000, 0}));
     dir_.write("\xC3\xA9.wav", wavWithLevels({1000, 0}));
     const std::string more = runCli({"scan", "--json", dir()}).out;
-    EXPECT_NE(more.find("/\xEF\xBF\xBD.wav\""), std::string::npos);
+    EXPECT_NE(more.find("/\\udcff.wav\""), std::string::npos);
     EXPECT_NE(more.find("/\xC3\xA9.wav\""), std::string::npos);
 #endif
 }
