@@ -1,6 +1,8 @@
 #include "cli_app.h"
 
+#include <cerrno>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -13,6 +15,22 @@
 #include "slim_command.h"
 
 namespace tracksieve::cli {
+namespace {
+
+// A report cut short by a full disk or a closed pipe must not pass for a whole one. Stream
+// errors are sticky, so one check at the end catches every write that failed.
+int withOutputChecked(int status, std::ostream& out, std::ostream& err) {
+    errno = 0;
+    out.flush();
+    if (out) return status;
+    const int reason = errno;
+    err << "Could not write the output";
+    if (reason != 0) err << " (" << std::generic_category().message(reason) << ')';
+    err << '\n';
+    return status == kExitSuccess ? kExitFailure : status;
+}
+
+}  // namespace
 
 int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, Terminals terminals) {
     CLI::App app{"Finds the silent tracks of polyphonic WAV files from field recorders.", "tracksieve-cli"};
@@ -48,13 +66,13 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         scan.dir = pathFromUtf8(scanDir);
         scan.outIsTerminal = terminals.out;
         scan.errIsTerminal = terminals.err;
-        return runScan(scan, out, err);
+        return withOutputChecked(runScan(scan, out, err), out, err);
     }
     if (slimCommand->parsed()) {
         for (const std::string& file : slimFiles) slim.files.push_back(pathFromUtf8(file));
         slim.output = pathFromUtf8(slimOutput);
         slim.outIsTerminal = terminals.out;
-        return runSlim(slim, out);
+        return withOutputChecked(runSlim(slim, out), out, err);
     }
     return kExitUsage;
 }

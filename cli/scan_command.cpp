@@ -1,5 +1,6 @@
 #include "scan_command.h"
 
+#include <algorithm>
 #include <exception>
 #include <system_error>
 #include <vector>
@@ -32,22 +33,28 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
         };
     }
 
-    std::vector<PolyWavInfo> records;
+    ScanOutcome scan;
     try {
-        records = scanDirectory(request.dir, request.recursive, kThreshold, kMinChannels, progress);
+        scan = scanFolder(request.dir, request.recursive, kThreshold, kMinChannels, progress);
     } catch (const std::exception& e) {
         if (request.errIsTerminal) err << kClearLine;
         err << textFor(request.errIsTerminal, std::string("Scan failed: ") + e.what()) << '\n';
         return kExitFailure;
     }
     if (request.errIsTerminal) err << kClearLine << std::flush;
+    for (const std::filesystem::path& folder : scan.unreadableFolders) {
+        err << textFor(request.errIsTerminal, "Could not read folder: " + pathToUtf8(folder)) << '\n';
+    }
 
     if (request.json) {
-        writeScanJson(records, out);
+        writeScanJson(scan.records, out);
     } else {
-        writeScanText(records, out, request.outIsTerminal);
+        writeScanText(scan.records, out, request.outIsTerminal);
     }
-    return kExitSuccess;
+    const bool anyUnreadable = !scan.unreadableFolders.empty() ||
+                               std::any_of(scan.records.begin(), scan.records.end(),
+                                           [](const PolyWavInfo& record) { return record.unreadable(); });
+    return anyUnreadable ? kExitUnreadable : kExitSuccess;
 }
 
 }  // namespace tracksieve::cli

@@ -14,7 +14,8 @@ struct ScanRequest {
 };
 
 /// `tracksieve-cli scan`: scans `request.dir` and writes the report to `out`; messages go to
-/// `err`. Returns the exit status: 0, 1 when the scan failed, 2 when `dir` is no directory.
+/// `err`, among them each folder that could not be read. Returns the exit status: 0, 1 when the
+/// scan failed, 2 when `dir` is no directory, 3 when some file or folder could not be read.
 int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err);
 
 }  // namespace tracksieve::cli

@@ -301,24 +301,48 @@ TEST_F(HostileReading, ExhaustedMemoryFailsOneFileNotTheScan) {
     }));
 }
 
-TEST_F(HostileReading, UnreadableFilesAndFoldersAreLeftOut) {
+// Nothing vanishes without a word: a *.wav file that cannot be opened is listed with the
+// reader's message, a folder that cannot be opened is named; files that open and are no
+// polyphonic WAV file, and unreadable files of other names, stay out.
+TEST_F(HostileReading, UnreadableFilesAreListedAndUnreadableFoldersNamed) {
     testing::TempDir dir;
     dir.write("a.wav", take());
-    const fs::path locked = dir.write("locked.wav", take());
+    const fs::path locked = dir.write("locked.WAV", take());
+    const fs::path lockedText = dir.write("locked.txt", take());
+    dir.write("notes.wav", "not a WAV file");
     dir.write("shut/b.wav", take());
     dir.write("open/c.wav", take());
-    fs::permissions(locked, fs::perms::none);
-    fs::permissions(dir.path() / "shut", fs::perms::none);
-    EXPECT_TRUE(testing::holdsUnprivileged([&] {
-        std::vector<fs::path> listed;
-        for (const PolyWavInfo& r : scanDirectory(dir.path(), true, kThreshold, 2, {})) {
-            if (!r.error.empty()) return false;
-            listed.push_back(r.path);
-        }
-        return listed == std::vector<fs::path>{dir.path() / "a.wav", dir.path() / "open/c.wav"} &&
-               analyzePolyWav(locked, kThreshold).error == "Could not open file";
-    }));
+    for (const fs::path& path : {locked, lockedText, dir.path() / "shut"}) fs::permissions(path, fs::perms::none);
+    struct Expected {
+        bool recursive;
+        std::vector<std::pair<std::string, std::string>> records;  // file name, error
+        std::vector<fs::path> unreadableFolders;
+    };
+    const Expected cases[] = {
+        {false, {{"a.wav", ""}, {"locked.WAV", "Could not open file"}}, {}},
+        {true, {{"a.wav", ""}, {"c.wav", ""}, {"locked.WAV", "Could not open file"}}, {dir.path() / "shut"}},
+    };
+    for (const Expected& c : cases) {
+        EXPECT_TRUE(testing::holdsUnprivileged([&] {
+            const ScanOutcome scan = scanFolder(dir.path(), c.recursive, kThreshold, 2, {});
+            std::vector<std::pair<std::string, std::string>> records;
+            for (const PolyWavInfo& r : scan.records) records.emplace_back(r.path.filename().string(), r.error);
+            return records == c.records && scan.unreadableFolders == c.unreadableFolders &&
+                   std::all_of(scan.records.begin(), scan.records.end(),
+                               [](const PolyWavInfo& r) { return r.unreadable() == !r.error.empty(); });
+        })) << "recursive " << c.recursive;
+    }
     fs::permissions(dir.path() / "shut", fs::perms::owner_all);
+}
+
+// Out of descriptors, the folder itself cannot be opened: named, not an empty folder.
+TEST_F(HostileReading, AFolderThatCannotBeOpenedForLackOfDescriptorsIsNamed) {
+    testing::TempDir dir;
+    dir.write("a.wav", take());
+    EXPECT_TRUE(testing::holdsWithOpenFiles(0, [&] {
+        const Discovery found = discoverPolyFiles(dir.path(), true, 2);
+        return found.paths.empty() && found.unreadableFolders == std::vector<fs::path>{dir.path()};
+    }));
 }
 
 // Files that go between the listing and their analysis (a card pulled, a folder moved away)

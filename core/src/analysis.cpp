@@ -61,6 +61,9 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
                      piece.frames, piece.count, scan.peaks});
         }
         scan.framesScanned += piece.count;
+        // The bytes were there when the file was opened: a file that lost them since was cut
+        // or replaced, and what is left of it says nothing about the channels.
+        if (piece.last && scan.framesScanned < totalFrames) throw SourceReadError({});
         if (piece.last) break;
         if (piece.endsBlock && std::all_of(scan.peaks.begin(), scan.peaks.end(), reachedThreshold)) break;
     }
@@ -149,11 +152,13 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
 // record.
 template <typename Open>
 PolyWavInfo analyzeGuarded(const std::filesystem::path& path, double threshold, Open open,
-                           const PieceListener& onPiece = {}) {
+                           const PieceListener& onPiece = {}, std::string_view readFailure = kCouldNotReadFile) {
     try {
         WavFile wav;
         open(wav);
         return analyzeOpened(wav, path, threshold, onPiece);
+    } catch (const SourceReadError& e) {
+        return failedRecord(path, e.describedAs(readFailure));
     } catch (const std::bad_alloc&) {
         return failedRecord(path, "Not enough memory to analyse this file");
     } catch (const std::exception& e) {
@@ -171,9 +176,9 @@ PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& pa
     return analyzeGuarded(path, threshold, [&source](WavFile& wav) { openWav(source, wav); });
 }
 
-PolyWavInfo analyzePolyWavShowingPieces(const std::filesystem::path& path, double threshold,
-                                        const PieceListener& onPiece) {
-    return analyzeGuarded(path, threshold, [&path](WavFile& wav) { openWav(path, wav); }, onPiece);
+PolyWavInfo analyzeSourceOfSlim(const std::filesystem::path& path, double threshold, const PieceListener& onPiece) {
+    return analyzeGuarded(path, threshold, [&path](WavFile& wav) { openWav(path, wav); }, onPiece,
+                          "Could not read source file");
 }
 
 }  // namespace tracksieve

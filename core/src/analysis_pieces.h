@@ -29,9 +29,9 @@ struct MeasuredPiece {
 
 using PieceListener = std::function<void(const MeasuredPiece&)>;
 
-/// analyzePolyWav, showing every piece of sample data to `onPiece` right after measuring it.
-/// The record is the same as without a listener, which must not throw.
-PolyWavInfo analyzePolyWavShowingPieces(const std::filesystem::path& path, double threshold,
-                                        const PieceListener& onPiece);
+/// analyzePolyWav for the writer, on the file it is about to slim: shows every piece of sample
+/// data to `onPiece` (which may be empty) right after measuring it, and a read that fails gives
+/// the writer's own message. The record is otherwise the same; the listener must not throw.
+PolyWavInfo analyzeSourceOfSlim(const std::filesystem::path& path, double threshold, const PieceListener& onPiece);
 
 }  // namespace tracksieve

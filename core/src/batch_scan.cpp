@@ -3,9 +3,10 @@
 
 namespace tracksieve {
 
-std::vector<PolyWavInfo> scanDirectory(const std::filesystem::path& dir, bool recursive, double threshold,
-                                       int minChannels, const ScanProgress& onProgress) {
-    const std::vector<std::filesystem::path> paths = discoverPolyPaths(dir, recursive, minChannels);
+ScanOutcome scanFolder(const std::filesystem::path& dir, bool recursive, double threshold, int minChannels,
+                       const ScanProgress& onProgress) {
+    Discovery discovery = discoverPolyFiles(dir, recursive, minChannels);
+    const std::vector<std::filesystem::path>& paths = discovery.paths;
     std::vector<PolyWavInfo> records;
     records.reserve(paths.size());
     const int total = static_cast<int>(paths.size());
@@ -16,7 +17,12 @@ std::vector<PolyWavInfo> scanDirectory(const std::filesystem::path& dir, bool re
         // A failed record stays so that the user sees why that file could not be read.
         if (!record.error.empty() || record.channels >= minChannels) records.push_back(std::move(record));
     }
-    return records;
+    return {std::move(records), std::move(discovery.unreadableFolders)};
+}
+
+std::vector<PolyWavInfo> scanDirectory(const std::filesystem::path& dir, bool recursive, double threshold,
+                                       int minChannels, const ScanProgress& onProgress) {
+    return scanFolder(dir, recursive, threshold, minChannels, onProgress).records;
 }
 
 }  // namespace tracksieve

@@ -27,17 +27,27 @@ bool isHiddenOrNameless(const fs::path& path) {
     return name.empty() || name.front() == '.';
 }
 
+// A file that cannot be opened or read is kept, as is one whose test cannot finish (out of
+// memory on its metadata, say), so that its analysis tells the user what went wrong instead of
+// the file silently missing.
 bool isPolyCandidate(const fs::path& path, int minChannels) {
     if (!hasWavExtension(path) || isHiddenOrNameless(path)) return false;
-    // A file the test cannot finish (out of memory on its metadata, say) is kept, so that
-    // its analysis tells the user what went wrong instead of the file silently missing.
     try {
         WavFile wav;
-        if (!openWav(path, wav)) return false;
+        if (!openWav(path, wav)) return wav.error == kCouldNotOpenFile;
         return static_cast<int>(wav.channels) >= minChannels;
     } catch (const std::exception&) {
         return true;
     }
+}
+
+// A name whose entry cannot even be looked at (too long a path, say) is as unreadable as a file
+// that cannot be opened; one that names nothing (a dangling link) is no file at all.
+bool isCandidateEntry(const fs::directory_entry& entry, int minChannels) {
+    std::error_code statusError;
+    if (entry.is_regular_file(statusError)) return isPolyCandidate(entry.path(), minChannels);
+    return statusError && statusError != std::errc::no_such_file_or_directory && hasWavExtension(entry.path()) &&
+           !isHiddenOrNameless(entry.path());
 }
 
 // std::string compares through char_traits<char>, which orders bytes as unsigned char: plain
@@ -46,50 +56,41 @@ bool fileNameLess(const fs::path& a, const fs::path& b) {
     return pathToUtf8(a.filename()) < pathToUtf8(b.filename());
 }
 
-// Unreadable corners of a tree must not cost the user the files found elsewhere in it. Each
-// folder is listed on its own, one at a time: one that cannot be opened or read to its end
-// (locked, taken away during the walk) costs only its own files, and however deep the tree,
-// the walk holds a single folder open. Links to folders are listed but not followed.
-void walkTree(const fs::path& dir, int minChannels, std::vector<fs::path>& found) {
+// Unreadable corners of a tree must not cost the user the files found elsewhere in it, nor go
+// unmentioned. Each folder is listed on its own, one at a time: one that cannot be opened or
+// read to its end (locked, taken away during the walk, out of descriptors) costs only its own
+// files and is named, and however deep the tree, the walk holds a single folder open. Links to
+// folders are listed but not followed.
+void walkFolders(const fs::path& dir, bool recursive, int minChannels, Discovery& found) {
     std::vector<fs::path> folders{dir};
     while (!folders.empty()) {
         const fs::path folder = std::move(folders.back());
         folders.pop_back();
         std::error_code error;
-        for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
-             !error && it != end; it.increment(error)) {
+        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
             std::error_code statusError;
             if (it->is_directory(statusError) && !it->is_symlink(statusError)) {
-                folders.push_back(it->path());
-            } else if (it->is_regular_file(statusError) && isPolyCandidate(it->path(), minChannels)) {
-                found.push_back(it->path());
+                if (recursive) folders.push_back(it->path());
+            } else if (isCandidateEntry(*it, minChannels)) {
+                found.paths.push_back(it->path());
             }
         }
-    }
-}
-
-// A folder that cannot be opened lists nothing; an error while reading the listing throws.
-void listFolder(const fs::path& dir, int minChannels, std::vector<fs::path>& found) {
-    std::error_code openError;
-    for (fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, openError), end; it != end;
-         ++it) {
-        std::error_code statusError;
-        if (it->is_regular_file(statusError) && isPolyCandidate(it->path(), minChannels)) found.push_back(it->path());
+        if (error) found.unreadableFolders.push_back(folder);
     }
 }
 
 }  // namespace
 
-std::vector<fs::path> discoverPolyPaths(const fs::path& dir, bool recursive, int minChannels) {
-    std::vector<fs::path> found;
+Discovery discoverPolyFiles(const fs::path& dir, bool recursive, int minChannels) {
+    Discovery found;
     if (!fs::is_directory(dir)) return found;
-    if (recursive) {
-        walkTree(dir, minChannels, found);
-    } else {
-        listFolder(dir, minChannels, found);
-    }
-    std::sort(found.begin(), found.end(), fileNameLess);
+    walkFolders(dir, recursive, minChannels, found);
+    std::sort(found.paths.begin(), found.paths.end(), fileNameLess);
     return found;
+}
+
+std::vector<fs::path> discoverPolyPaths(const fs::path& dir, bool recursive, int minChannels) {
+    return discoverPolyFiles(dir, recursive, minChannels).paths;
 }
 
 }  // namespace tracksieve

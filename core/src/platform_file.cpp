@@ -37,9 +37,27 @@ bool injectedFailure(FileOperation operation) {
     return true;
 }
 
+ReadFaultInjector& readFaultInjector() {
+    static ReadFaultInjector injector;
+    return injector;
+}
+
+// True when a test asked for this read to fail; errno then holds the error it chose. It may
+// also have shortened the read.
+bool injectedReadFailure(std::uint64_t offset, std::size_t& size) {
+    const ReadFaultInjector& injector = readFaultInjector();
+    if (!injector) return false;
+    const int error = injector(offset, size);
+    if (error == 0) return false;
+    errno = error;
+    return true;
+}
+
 }  // namespace
 
 void setFaultInjector(FaultInjector injector) { faultInjector() = std::move(injector); }
+
+void setReadFaultInjector(ReadFaultInjector injector) { readFaultInjector() = std::move(injector); }
 
 #ifdef _WIN32
 
@@ -71,6 +89,29 @@ bool syncFile(int fd) {
 }
 
 bool closeFile(int fd) { return ::_close(fd) == 0; }
+
+int openForReading(const std::filesystem::path& path) {
+    return ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+// No positioned read here: a descriptor is read by one thread at a time, so seek and read
+// may go one after the other.
+std::int64_t readAt(int fd, void* bytes, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        std::size_t wanted = std::min<std::size_t>(size, INT_MAX);
+        int got = -1;
+        if (!injectedReadFailure(offset, wanted) && ::_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) >= 0) {
+            got = ::_read(fd, bytes, static_cast<unsigned int>(wanted));
+        }
+        if (got < 0 && errno == EINTR) continue;
+        return got;
+    }
+}
+
+std::int64_t sizeOfOpenFile(int fd) {
+    struct _stat64 status {};
+    return ::_fstat64(fd, &status) == 0 ? status.st_size : -1;
+}
 
 // _wopen shares the file for reading and writing but not for deletion: while it is open here,
 // no one can remove or rename it, so its name still names it.
@@ -146,6 +187,23 @@ bool syncFile(int fd) {
 }
 
 bool closeFile(int fd) { return ::close(fd) == 0; }
+
+int openForReading(const std::filesystem::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
+std::int64_t readAt(int fd, void* bytes, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        std::size_t wanted = size;
+        const ssize_t got =
+            injectedReadFailure(offset, wanted) ? -1 : ::pread(fd, bytes, wanted, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        return got;
+    }
+}
+
+std::int64_t sizeOfOpenFile(int fd) {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 ? status.st_size : -1;
+}
 
 bool namesOpenFile(const std::filesystem::path& path, int fd) {
     struct stat named {};

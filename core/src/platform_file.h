@@ -18,6 +18,21 @@ enum class FileOperation { Create, Write, Sync, Rename };
 using FaultInjector = std::function<int(FileOperation)>;
 void setFaultInjector(FaultInjector injector);
 
+/// A test seam for reads: asked before each read of `size` bytes at `offset`, it may lower
+/// `size` (a short read) or return an error number for the read to fail with, untried.
+using ReadFaultInjector = std::function<int(std::uint64_t offset, std::size_t& size)>;
+void setReadFaultInjector(ReadFaultInjector injector);
+
+/// Opens an existing file for reading and returns its descriptor, or -1.
+int openForReading(const std::filesystem::path& path);
+
+/// Reads up to `size` bytes at `offset`, resuming after an interrupted call. Returns how many
+/// came (0 only at the end of the file), or -1 on a read error.
+std::int64_t readAt(int fd, void* bytes, std::size_t size, std::uint64_t offset);
+
+/// The size of the open file, or -1.
+std::int64_t sizeOfOpenFile(int fd);
+
 /// Creates `path` as a new, empty regular file open for writing and returns its descriptor, or
 /// -1 when anything already exists under that name (a dangling symbolic link included) or the
 /// file cannot be created.

@@ -19,6 +19,8 @@ std::string fixedOneDecimal(double value) {
 
 }  // namespace
 
+bool PolyWavInfo::unreadable() const { return error == kCouldNotOpenFile || error.starts_with(kCouldNotReadFile); }
+
 int PolyWavInfo::activeCount() const {
     return static_cast<int>(std::count_if(tracks.begin(), tracks.end(), [](const TrackInfo& t) { return !t.empty; }));
 }

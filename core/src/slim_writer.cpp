@@ -307,9 +307,9 @@ SlimOutcome slimPolyWav(const fs::path& source, bool overwrite, double threshold
     std::optional<RideAlongCopy> rideAlong;
     if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, resultPath, threshold);
 
-    const PolyWavInfo info =
-        rideAlong ? analyzePolyWavShowingPieces(source, threshold, [&](const MeasuredPiece& piece) { rideAlong->take(piece); })
-                  : analyzePolyWav(source, threshold);
+    PieceListener onPiece;
+    if (rideAlong) onPiece = [&](const MeasuredPiece& piece) { rideAlong->take(piece); };
+    const PolyWavInfo info = analyzeSourceOfSlim(source, threshold, onPiece);
     if (!info.error.empty()) throw std::runtime_error(info.error);
     const KeptChannels kept = keptChannelsOf(info);
     if (rideAlong && rideAlong->finish(kept)) return {resultPath, true};

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "little_endian.h"
+#include "tracksieve/poly_wav_info.h"
 
 namespace tracksieve {
 namespace {
@@ -79,21 +80,21 @@ void readBext(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t s
 }  // namespace
 
 bool openWav(const std::filesystem::path& path, WavFile& wav) {
-    if (wav.stream == nullptr) wav.file.open(path, std::ios::binary);
-    if (wav.stream != nullptr || !wav.file.is_open()) {
-        wav.error = "Could not open file";
+    if (wav.stream != nullptr || !wav.fileBuffer.open(path)) {
+        wav.error = kCouldNotOpenFile;
         return false;
     }
+    wav.file.exceptions(std::ios::badbit);
     return openWav(wav.file, wav);
 }
 
 bool openWav(std::istream& source, WavFile& wav) {
-    auto fail = [&wav](const char* message) {
+    auto fail = [&wav](std::string_view message) {
         wav.error = message;
         return false;
     };
 
-    if (wav.stream != nullptr) return fail("Could not open file");
+    if (wav.stream != nullptr) return fail(kCouldNotOpenFile);
     wav.stream = &source;
     std::istream& in = source;
     ChunkBodyReader reader(in, streamLength(in));

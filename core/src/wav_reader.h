@@ -2,18 +2,19 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <istream>
 #include <string>
 
 #include "riff_reading.h"
+#include "source_file_buffer.h"
 
 namespace tracksieve {
 
 /// An open WAV file and what its chunk walk found. Owns the file it opened by path; neither
 /// copied nor moved, since `stream` may point at its own `file`.
 struct WavFile {
-    std::ifstream file;
+    SourceFileBuffer fileBuffer;
+    std::istream file{&fileBuffer};
     std::istream* stream = nullptr;  // the bytes being read: `file` or the caller's stream
     std::uint16_t formatTag = 0;
     std::uint16_t channels = 0;
@@ -38,7 +39,8 @@ struct WavFile {
 };
 
 /// Opens `path` and walks its chunks. Returns false with one message in `wav.error` when the
-/// file is not a usable PCM or IEEE-float WAV file. Reads no sample data.
+/// file is not a usable PCM or IEEE-float WAV file. Reads no sample data. A read that fails,
+/// here or later through `wav.stream`, throws SourceReadError.
 bool openWav(const std::filesystem::path& path, WavFile& wav);
 
 /// The same over a whole file's bytes in a seekable stream, which must outlive `wav`.

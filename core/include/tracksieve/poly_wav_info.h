@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tracksieve {
@@ -16,6 +17,11 @@ struct TrackInfo {
     bool empty = true;
 };
 
+/// The errors of a file that could not be opened, or not read to its end; the second may carry
+/// the system's reason after it, in parentheses.
+inline constexpr std::string_view kCouldNotOpenFile = "Could not open file";
+inline constexpr std::string_view kCouldNotReadFile = "Could not read file";
+
 /// One analysed WAV file. A non-empty `error` marks a failed record: then only `path` is set.
 struct PolyWavInfo {
     std::filesystem::path path;
@@ -28,6 +34,9 @@ struct PolyWavInfo {
     std::vector<TrackInfo> tracks;
     std::string error;
 
+    /// True for a failed record of a file that could not be opened or read, rather than one
+    /// whose bytes are no usable WAV file.
+    bool unreadable() const;
     int activeCount() const;
     int emptyCount() const;
     /// The one-line description of the file table; independent of the user's locale.
