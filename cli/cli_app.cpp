@@ -1,6 +1,7 @@
 #include "cli_app.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "exit_codes.h"
 #include "scan_command.h"
 #include "slim_command.h"
+#include "split_command.h"
 
 namespace tracksieve::cli {
 namespace {
@@ -42,7 +44,8 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     std::string scanDir;
     CLI::App* scanCommand = app.add_subcommand("scan", "List the polyphonic WAV files in DIR and their silent tracks");
     scanCommand->add_flag("-r,--recursive", scan.recursive, "Include subfolders");
-    scanCommand->add_flag("--json", scan.json, "Print the results as one JSON object");
+    CLI::Option* json = scanCommand->add_flag("--json", scan.json, "Print the results as one JSON object");
+    scanCommand->add_flag("--csv", scan.csv, "Print one CSV row per track (the sound report)")->excludes(json);
     scanCommand->add_option("DIR", scanDir, "Folder to scan")->required();
 
     SlimRequest slim;
@@ -53,8 +56,22 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     slimCommand->add_option("-o,--output", slimOutput, "Write the result to PATH (one FILE only)")->option_text("PATH");
     slimCommand->add_option("FILE", slimFiles, "WAV files to slim")->required();
 
+    SplitRequest split;
+    std::vector<std::string> splitFiles;
+    std::string splitDir;
+    CLI::App* splitCommand =
+        app.add_subcommand("split", "Write each kept track of each FILE as a mono WAV file <name>_<track>");
+    splitCommand->add_option("-o,--output", splitDir, "Write the mono files into DIR instead of beside FILE")
+        ->option_text("DIR");
+    splitCommand->add_option("FILE", splitFiles, "WAV files to split")->required();
+
     try {
         app.parse(argc, argv);
+        std::error_code statusError;
+        if (splitCommand->parsed() && !splitDir.empty() &&
+            !std::filesystem::is_directory(pathFromUtf8(splitDir), statusError)) {
+            throw CLI::ValidationError("--output", "Not a directory: " + splitDir);
+        }
         if (slimCommand->parsed() && !slimOutput.empty() && slimFiles.size() != 1) {
             throw CLI::ValidationError("--output", "takes one FILE only");
         }
@@ -73,6 +90,12 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         slim.output = pathFromUtf8(slimOutput);
         slim.outIsTerminal = terminals.out;
         return withOutputChecked(runSlim(slim, out), out, err);
+    }
+    if (splitCommand->parsed()) {
+        for (const std::string& file : splitFiles) split.files.push_back(pathFromUtf8(file));
+        split.options.outputDir = pathFromUtf8(splitDir);
+        split.outIsTerminal = terminals.out;
+        return withOutputChecked(runSplit(split, out), out, err);
     }
     return kExitUsage;
 }

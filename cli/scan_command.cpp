@@ -11,6 +11,7 @@
 #include "tracksieve/fixed_values.h"
 #include "tracksieve/path_text.h"
 #include "tracksieve/scan.h"
+#include "tracksieve/sound_report.h"
 
 namespace tracksieve::cli {
 namespace {
@@ -48,6 +49,8 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
 
     if (request.json) {
         writeScanJson(scan.records, out);
+    } else if (request.csv) {
+        writeSoundReportCsv(scan.records, out);
     } else {
         writeScanText(scan.records, out, request.outIsTerminal);
     }

@@ -9,6 +9,7 @@ struct ScanRequest {
     std::filesystem::path dir;
     bool recursive = false;
     bool json = false;
+    bool csv = false;
     bool outIsTerminal = false;  // names and messages shown escaped
     bool errIsTerminal = false;  // progress lines on the error stream, redrawn in place
 };

@@ -292,5 +292,43 @@ TEST_F(CliSlim, UsageErrorsWriteNothing) {
     EXPECT_FALSE(fs::exists(dir_.path() / "a_SLIM.wav"));
 }
 
+TEST_F(CliSlim, SplitWritesTheKeptTracksAsMonoFiles) {
+    dir_.write("a.wav", wavWithLevels({1000, 0, 1000}));
+    dir_.write("b.wav", wavWithLevels({0, 0}));
+    fs::create_directory(dir_.path() / "mono");
+
+    const CliRun beside = runCli({"split", path("a.wav"), path("b.wav")});
+    EXPECT_EQ(beside.status, 1);
+    EXPECT_EQ(beside.out,
+              "a.wav \xE2\x86\x92 a_1.wav, a_3.wav (1 left out)\n"
+              "b.wav: All tracks are empty \xE2\x80\x94 nothing to keep\n"
+              "Split 1 file(s) into 2 mono file(s). 1 failed.\n");
+    EXPECT_EQ(channelsOf(dir_.path() / "a_1.wav"), 1);
+    EXPECT_EQ(channelsOf(dir_.path() / "a_3.wav"), 1);
+
+    const CliRun into = runCli({"split", "-o", path("mono"), path("a.wav")});
+    EXPECT_EQ(into.status, 0);
+    EXPECT_EQ(into.out, "a.wav \xE2\x86\x92 a_1.wav, a_3.wav (1 left out)\nSplit 1 file(s) into 2 mono file(s).\n");
+    EXPECT_EQ(channelsOf(dir_.path() / "mono" / "a_3.wav"), 1);
+
+    for (const auto& args : std::vector<std::vector<std::string>>{{"split"}, {"split", "-o", path("a.wav"), path("a.wav")}}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 2) << args.size();
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST_F(CliScan, CsvWritesTheSoundReport) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    const CliRun run = runCli({"scan", "--csv", dir()});
+    EXPECT_EQ(run.status, 0);
+    const std::string folder = pathToUtf8(dir_.path());
+    EXPECT_EQ(run.out,
+              "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak (dBFS),Status\r\n" +
+                  folder + ",a.wav,,,,48000,16,0.000,1,Track 1,-30.3,active\r\n" + folder +
+                  ",a.wav,,,,48000,16,0.000,2,Track 2,-inf,empty\r\n");
+    EXPECT_EQ(runCli({"scan", "--csv", "--json", dir()}).status, 2);
+}
+
 }  // namespace
 }  // namespace tracksieve

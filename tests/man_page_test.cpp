@@ -39,10 +39,10 @@ TEST(ManPage, DocumentsExactlyTheOptionsOfTheHelp) {
     const std::string manText{std::istreambuf_iterator<char>(page), std::istreambuf_iterator<char>()};
 
     std::set<std::string> helpOptions;
-    for (const auto& command : {std::vector<const char*>{}, {"scan"}, {"slim"}}) {
+    for (const auto& command : {std::vector<const char*>{}, {"scan"}, {"slim"}, {"split"}}) {
         helpOptions.merge(optionsIn(helpText(command)));
     }
-    EXPECT_THAT(helpOptions, testing::IsSupersetOf({"--help", "--version", "-r", "--json", "--overwrite", "-o"}));
+    EXPECT_THAT(helpOptions, testing::IsSupersetOf({"--help", "--version", "-r", "--json", "--csv", "--overwrite", "-o"}));
     EXPECT_EQ(optionsIn(manText), helpOptions);
 }
 

@@ -128,6 +128,8 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
     readIxmlTimecode(wav);
     if (wav.hasTimeReference) info.timecode = formatTimecode(wav.timeReference, info.sampleRate, wav.timecodeRate);
 
+    readSceneAndTake(wav, info);
+
     std::vector<std::string> names = defaultTrackNames(wav.channels);
     readIxmlTrackNames(wav.ixmlText, names);
     info.tracks.resize(wav.channels);

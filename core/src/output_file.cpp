@@ -73,13 +73,17 @@ void OutputFile::takeModeAndOwnerOf(const fs::path& model) {
     if (!platform::copyModeAndOwner(fd_, model)) failWrite();
 }
 
-void OutputFile::commit() {
+void OutputFile::flushAndClose() {
     // Another run of the same slim replaces a temporary file it takes for a leftover: its
     // unfinished file must not be moved into place by this one.
     if (!platform::syncFile(fd_) || !platform::namesOpenFile(temporaryPath_, fd_)) failWrite();
     const bool closed = platform::closeFile(fd_);
     fd_ = -1;
     if (!closed) failWrite();
+}
+
+void OutputFile::commit() {
+    if (fd_ >= 0) flushAndClose();
     if (const std::error_code error = platform::renameReplacing(temporaryPath_, finalPath_)) {
         throw fs::filesystem_error("Could not move the output into place", temporaryPath_, finalPath_, error);
     }

@@ -28,6 +28,9 @@ public:
     /// Gives the file the permission bits of `model` (the file it will replace), and its owner
     /// and group where the process may set them.
     void takeModeAndOwnerOf(const std::filesystem::path& model);
+    /// Forces the file onto the storage device and closes it, so that a later commit() only
+    /// renames: several files can then be made ready before any of them takes its name.
+    void flushAndClose();
     /// Forces the file onto the storage device, closes it and renames it onto the final path,
     /// replacing whatever is there (a symbolic link itself, never its target). A failed rename
     /// throws std::filesystem::filesystem_error.

@@ -36,7 +36,34 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+std::string ixmlOrBextValue(const WavFile& wav, std::string_view tag, std::string_view bextKey) {
+    if (const std::optional<TextElement> element = findTextElement(wav.ixmlText, tag)) {
+        const std::string_view value = trimBlanks(element->content);
+        if (!value.empty()) return std::string(value);
+    }
+    return bextDescriptionValue(wav.bextDescription, bextKey);
+}
+
 }  // namespace
+
+std::string bextDescriptionValue(std::string_view description, std::string_view key) {
+    std::size_t lineStart = 0;
+    while (lineStart < description.size()) {
+        std::size_t lineEnd = description.find('\n', lineStart);
+        if (lineEnd == std::string_view::npos) lineEnd = description.size();
+        const std::string_view line = description.substr(lineStart, lineEnd - lineStart);
+        if (line.size() > key.size() && line.substr(0, key.size()) == key && line[key.size()] == '=') {
+            return std::string(trimBlanks(line.substr(key.size() + 1)));
+        }
+        lineStart = lineEnd + 1;
+    }
+    return {};
+}
+
+void readSceneAndTake(const WavFile& wav, PolyWavInfo& info) {
+    info.scene = ixmlOrBextValue(wav, "SCENE", "sSCENE");
+    info.take = ixmlOrBextValue(wav, "TAKE", "sTAKE");
+}
 
 void readIxmlTimecode(WavFile& wav) {
     const std::string_view text = wav.ixmlText;

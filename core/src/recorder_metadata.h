@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tracksieve/poly_wav_info.h"
 #include "wav_reader.h"
 
 // Reads the start timecode and the track names that field recorders leave in iXML. The text is
@@ -29,5 +30,13 @@ std::string_view trackListScope(std::string_view ixmlText);
 /// track goes to the slot its CHANNEL_INDEX (else INTERLEAVE_INDEX) gives, or to its position
 /// when it has none or it is out of range; names keep their XML references undecoded.
 void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& names);
+
+/// The value of the line "KEY=value" in a bext Description, as Sound Devices recorders write
+/// "sSCENE=12A" (lines end in CR LF or LF), without surrounding blanks; empty when absent.
+std::string bextDescriptionValue(std::string_view description, std::string_view key);
+
+/// Sets the record's scene and take from the iXML SCENE and TAKE elements, each falling back
+/// to the bext Description's "sSCENE=" and "sTAKE=" lines.
+void readSceneAndTake(const WavFile& wav, PolyWavInfo& info);
 
 }  // namespace tracksieve

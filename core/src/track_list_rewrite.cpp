@@ -42,11 +42,12 @@ std::optional<std::string_view> findClosingBwfxml(std::string_view text) {
     return text.substr(at, tag.size() + 3);
 }
 
-std::string rewriteXmlBody(std::string_view body, const std::vector<std::string>& keptNames) {
+std::string rewriteXmlBody(std::string_view body, const std::vector<std::string>& keptNames,
+                           const std::vector<std::int32_t>& keptChannelIndices) {
     const std::string_view text = body.substr(0, body.find_last_not_of('\0') + 1);
-    if (text.empty()) return buildTrackListIxml(keptNames);
+    const std::string trackList = buildTrackListInner(keptNames, keptChannelIndices);
+    if (text.empty()) return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n" + trackList + "\n</BWFXML>\n";
 
-    const std::string trackList = buildTrackListInner(keptNames);
     std::string rewritten;
     rewritten.reserve(std::max(body.size(), text.size() + trackList.size() + 12));
     auto findTrackList = [](std::string_view rest) { return findElement(rest, "TRACK_LIST"); };
@@ -67,11 +68,12 @@ std::string rewriteXmlBody(std::string_view body, const std::vector<std::string>
 
 }  // namespace
 
-std::string buildTrackListInner(const std::vector<std::string>& names) {
+std::string buildTrackListInner(const std::vector<std::string>& names, const std::vector<std::int32_t>& channelIndices) {
     std::string list = "<TRACK_LIST>\n  <TRACK_COUNT>" + std::to_string(names.size()) + "</TRACK_COUNT>\n";
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string number = std::to_string(i + 1);
-        list += "  <TRACK>\n   <CHANNEL_INDEX>" + number + "</CHANNEL_INDEX>\n   <INTERLEAVE_INDEX>" + number +
+        const std::string channel = i < channelIndices.size() ? std::to_string(channelIndices[i]) : number;
+        list += "  <TRACK>\n   <CHANNEL_INDEX>" + channel + "</CHANNEL_INDEX>\n   <INTERLEAVE_INDEX>" + number +
                 "</INTERLEAVE_INDEX>\n   <NAME>" + names[i] + "</NAME>\n   <FUNCTION>SINGLE</FUNCTION>\n  </TRACK>\n";
     }
     list += "</TRACK_LIST>";
@@ -83,12 +85,12 @@ std::string buildTrackListIxml(const std::vector<std::string>& names) {
 }
 
 void rewriteMetaChunks(std::vector<MetaChunk>& chunks, const std::vector<std::string>& keptNames,
-                       const std::vector<std::int32_t>& channelMap) {
+                       const std::vector<std::int32_t>& channelMap, const std::vector<std::int32_t>& keptChannelIndices) {
     std::vector<MetaChunk> rewritten;
     rewritten.reserve(chunks.size());
     for (MetaChunk& chunk : chunks) {
         if (isXmlChunkId(chunk.id)) {
-            rewritten.push_back({"iXML", rewriteXmlBody(chunk.body, keptNames)});
+            rewritten.push_back({"iXML", rewriteXmlBody(chunk.body, keptNames, keptChannelIndices)});
             continue;
         }
         if (chunk.id == "PEAK" || chunk.id == "chna") {

@@ -10,6 +10,7 @@
 namespace tracksieve {
 namespace {
 
+constexpr std::size_t kBextDescriptionSize = 256;
 constexpr std::uint32_t kBextTimeReferenceOffset = 338;
 constexpr std::uint32_t kBextMinSize = kBextTimeReferenceOffset + 8;
 
@@ -71,6 +72,8 @@ bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t si
 void readBext(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t size, WavFile& wav) {
     std::array<unsigned char, kBextMinSize> body{};
     reader.readPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
+    const auto description = reinterpret_cast<const char*>(body.data());
+    wav.bextDescription.assign(description, std::find(description, description + kBextDescriptionSize, '\0'));
     if (size >= kBextMinSize) {
         wav.timeReference = le::readU64(&body[kBextTimeReferenceOffset]);
         wav.hasTimeReference = true;

@@ -28,6 +28,7 @@ struct WavFile {
     std::uint64_t dataSize = 0;
     std::uint64_t dataBytesPresent = 0;  // `dataSize`, or less where the file ends early
     std::string ixmlText;
+    std::string bextDescription;  // the bext Description field up to its first NUL
     std::uint64_t timeReference = 0;
     bool hasTimeReference = false;
     double timecodeRate = 24.0;

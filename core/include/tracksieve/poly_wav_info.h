@@ -31,6 +31,8 @@ struct PolyWavInfo {
     bool isFloat = false;
     double durationSeconds = 0.0;
     std::string timecode;
+    std::string scene;  // from iXML SCENE, else the bext Description's "sSCENE="; empty when neither
+    std::string take;   // likewise from TAKE or "sTAKE="
     std::vector<TrackInfo> tracks;
     std::string error;
 

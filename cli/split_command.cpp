@@ -1,0 +1,40 @@
+#include "split_command.h"
+
+#include <exception>
+#include <string>
+
+#include "exit_codes.h"
+#include "tracksieve/path_text.h"
+#include "visible_text.h"
+
+namespace tracksieve::cli {
+
+int runSplit(const SplitRequest& request, std::ostream& out) {
+    int split = 0;
+    int written = 0;
+    int failed = 0;
+    for (const std::filesystem::path& file : request.files) {
+        const std::string name = pathToUtf8(file.filename());
+        try {
+            const SplitOutcome outcome = splitPolyWav(file, request.options);
+            std::string names;
+            for (const std::filesystem::path& mono : outcome.written) {
+                names += (names.empty() ? "" : ", ") + pathToUtf8(mono.filename());
+            }
+            const std::string line = name + " \xE2\x86\x92 " + names + " (" +
+                                     std::to_string(outcome.removedChannels.size()) + " left out)";
+            out << textFor(request.outIsTerminal, line) << '\n';
+            ++split;
+            written += static_cast<int>(outcome.written.size());
+        } catch (const std::exception& e) {
+            out << textFor(request.outIsTerminal, name + ": " + e.what()) << '\n';
+            ++failed;
+        }
+    }
+    out << "Split " << split << " file(s) into " << written << " mono file(s).";
+    if (failed > 0) out << ' ' << failed << " failed.";
+    out << '\n';
+    return failed == 0 ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace tracksieve::cli
