@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json_bytes.h"
 #include "tracksieve/path_text.h"
 #include "visible_text.h"
 
@@ -15,21 +16,21 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 Json trackJson(const TrackInfo& track) {
-    return {{"index", track.index}, {"name", track.name}, {"peak", track.peak}, {"rms", track.rms},
+    return {{"index", track.index}, {"name", markInvalidBytes(track.name)}, {"peak", track.peak}, {"rms", track.rms},
             {"empty", track.empty}};
 }
 
 Json recordJson(const PolyWavInfo& record) {
     Json tracks = Json::array();
     for (const TrackInfo& track : record.tracks) tracks.push_back(trackJson(track));
-    return {{"path", pathToUtf8(record.path)},
+    return {{"path", markInvalidBytes(pathToUtf8(record.path))},
             {"channels", record.channels},
             {"sampleRate", record.sampleRate},
             {"bitsPerSample", record.bitsPerSample},
             {"isFloat", record.isFloat},
             {"durationSeconds", record.durationSeconds},
-            {"timecode", record.timecode},
-            {"error", record.error},
+            {"timecode", markInvalidBytes(record.timecode)},
+            {"error", markInvalidBytes(record.error)},
             {"tracks", std::move(tracks)}};
 }
 
@@ -58,8 +59,8 @@ void writeScanJson(const std::vector<PolyWavInfo>& records, std::ostream& out) {
     Json files = Json::array();
     for (const PolyWavInfo& record : records) files.push_back(recordJson(record));
     const Json document = {{"files", std::move(files)}};
-    // File names are bytes as the file system holds them; the default handler would throw.
-    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+    // Every string is well-formed UTF-8 once marked, so the writer never has to replace a byte.
+    out << unmarkByteEscapes(document.dump(2, ' ', false)) << '\n';
 }
 
 }  // namespace tracksieve::cli

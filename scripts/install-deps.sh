@@ -11,6 +11,7 @@ packages=(
   sndfile-programs sox mediainfo
   dpkg-dev file desktop-file-utils appstream librsvg2-bin lintian
   zsh fish  # the completions' test asks the shells themselves
+  python3  # the JSON and CSV tests read the outputs back with Python's own readers
   qt6-base-dev fonts-dejavu-core  # the desktop program; a font for its off-screen window tests
 )
 # The Windows cross-build and its test run under wine (scripts/test-windows.sh).

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "child_process.h"
+#include "riff_reading.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/scan.h"
 #include "tracksieve/slim_writer.h"
@@ -257,6 +258,32 @@ TEST_F(HostileReading, MetadataOfAbsurdSizeOrContent) {
         ASSERT_EQ(info.tracks.size(), 2u) << c.what;
         EXPECT_EQ(info.tracks[0].name, names[0]) << c.what;
         EXPECT_EQ(info.tracks[1].name, names[1]) << c.what;
+    }
+}
+
+// A file of millions of empty chunks would cost a record each in the slim and minutes in both
+// walks; recordings hold a few dozen, so past the named limit the file fails with a message.
+TEST_F(HostileReading, ChunksBeyondTheLimitFailTheFile) {
+    const auto withEmptyChunks = [](std::size_t count) {
+        std::string bytes = WavBuilder().fmt({}).data(takeFrames()).bytes();
+        for (std::size_t i = 0; i < count; ++i) bytes.append("JUNK\0\0\0\0", 8);
+        return bytes;
+    };
+    const std::size_t fillUp = kMaxChunks - 2;  // besides fmt and data
+    const Hostile cases[] = {
+        {"as many chunks as the limit", withEmptyChunks(fillUp), "", true, 0.1},
+        {"one chunk more", withEmptyChunks(fillUp + 1), "Too many chunks (more than 10000)", true},
+    };
+    for (const Hostile& c : cases) {
+        check(c);
+        testing::TempDir dir;
+        const fs::path source = dir.write("take.wav", c.bytes);
+        if (c.error.empty()) {
+            EXPECT_NO_THROW(compressPolyWav(source, true, kThreshold)) << c.what;
+        } else {
+            EXPECT_THROW(compressPolyWav(source, true, kThreshold), std::runtime_error) << c.what;
+            EXPECT_EQ(testing::readFile(source), c.bytes) << c.what;
+        }
     }
 }
 

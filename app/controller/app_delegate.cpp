@@ -117,16 +117,16 @@ void AppDelegate::scan() {
     _job = Job::Scan;
 
     // The job touches no control and not `_results`: it only posts to the main thread.
-    _toolkit.postBackground([this, &toolkit = _toolkit, scanDirectory = _core.scanDirectory, path, recursive] {
+    _toolkit.postBackground([this, &toolkit = _toolkit, scanFolder = _core.scanFolder, path, recursive] {
         const auto onProgress = [&toolkit](int done, int total, const fs::path& file) {
             std::string status =
                 "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + fileNameUtf8(file);
             toolkit.postMain([&toolkit, status = std::move(status)] { toolkit.setText(Control::StatusLabel, status); });
         };
-        std::vector<PolyWavInfo> found;
+        ScanOutcome found;
         std::string error;
         try {
-            found = scanDirectory(pathFromUtf8(path), recursive, onProgress);
+            found = scanFolder(pathFromUtf8(path), recursive, onProgress);
         } catch (const std::exception& e) {
             error = e.what();
         }
@@ -136,7 +136,7 @@ void AppDelegate::scan() {
     });
 }
 
-void AppDelegate::scanFinished(const std::string& error, std::vector<PolyWavInfo> found) {
+void AppDelegate::scanFinished(const std::string& error, ScanOutcome found) {
     _job = Job::None;
     setBusy(false, std::nullopt);
     if (!error.empty()) {
@@ -144,7 +144,7 @@ void AppDelegate::scanFinished(const std::string& error, std::vector<PolyWavInfo
         _toolkit.setText(Control::StatusLabel, "Scan failed: " + error);
         return;
     }
-    _results = std::move(found);
+    _results = std::move(found.records);
     _toolkit.reloadTable(Table::Files);
     _toolkit.reloadTable(Table::Tracks);
 
@@ -152,8 +152,13 @@ void AppDelegate::scanFinished(const std::string& error, std::vector<PolyWavInfo
     for (const PolyWavInfo& file : _results) {
         if (file.error.empty() && file.emptyCount() > 0) ++withEmptyTracks;
     }
-    _toolkit.setText(Control::StatusLabel, "Found " + std::to_string(_results.size()) + " polyphonic WAV file(s); " +
-                                               std::to_string(withEmptyTracks) + " have empty tracks.");
+    std::string status = "Found " + std::to_string(_results.size()) + " polyphonic WAV file(s); " +
+                         std::to_string(withEmptyTracks) + " have empty tracks";
+    // The files of a folder that could not be read are missing from the list: say so.
+    if (const std::size_t unreadable = found.unreadableFolders.size(); unreadable > 0) {
+        status += "; " + std::to_string(unreadable) + (unreadable == 1 ? " folder" : " folders") + " could not be read";
+    }
+    _toolkit.setText(Control::StatusLabel, status + ".");
     _toolkit.setText(Control::DetailsLabel, "");
     if (!_results.empty()) {
         _toolkit.selectRow(Table::Files, 0);

@@ -80,7 +80,7 @@ private:
     };
 
     const PolyWavInfo* shownFile() const;
-    void scanFinished(const std::string& error, std::vector<PolyWavInfo> found);
+    void scanFinished(const std::string& error, ScanOutcome found);
     void removalFinished(const RemovalReport& report);
 
     std::vector<PolyWavInfo> _results;

@@ -7,9 +7,9 @@ namespace tracksieve::app {
 
 CoreOperations coreOperations() {
     return {
-        .scanDirectory =
+        .scanFolder =
             [](const std::filesystem::path& dir, bool recursive, const ScanProgress& onProgress) {
-                return tracksieve::scanDirectory(dir, recursive, kThreshold, kMinChannels, onProgress);
+                return tracksieve::scanFolder(dir, recursive, kThreshold, kMinChannels, onProgress);
             },
         .compressPolyWav =
             [](const std::filesystem::path& source, bool overwrite) {

@@ -12,9 +12,8 @@ namespace tracksieve::app {
 /// The two long core calls of the window, with the fixed threshold and channel minimum bound.
 /// Tests wrap them to act while a call runs.
 struct CoreOperations {
-    std::function<std::vector<PolyWavInfo>(const std::filesystem::path& dir, bool recursive,
-                                           const ScanProgress& onProgress)>
-        scanDirectory;
+    std::function<ScanOutcome(const std::filesystem::path& dir, bool recursive, const ScanProgress& onProgress)>
+        scanFolder;
     std::function<std::filesystem::path(const std::filesystem::path& source, bool overwrite)> compressPolyWav;
 };
 

@@ -28,13 +28,13 @@ bool isHiddenOrNameless(const fs::path& path) {
 }
 
 // A file that cannot be opened or read is kept, as is one whose test cannot finish (out of
-// memory on its metadata, say), so that its analysis tells the user what went wrong instead of
+// memory on its metadata, too many chunks), so that its analysis tells the user what went wrong instead of
 // the file silently missing.
 bool isPolyCandidate(const fs::path& path, int minChannels) {
     if (!hasWavExtension(path) || isHiddenOrNameless(path)) return false;
     try {
         WavFile wav;
-        if (!openWav(path, wav)) return wav.error == kCouldNotOpenFile;
+        if (!openWav(path, wav)) return wav.error == kCouldNotOpenFile || wav.error == kTooManyChunks;
         return static_cast<int>(wav.channels) >= minChannels;
     } catch (const std::exception&) {
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <optional>
@@ -13,6 +14,12 @@ inline constexpr std::uint16_t kFormatFloat = 3;
 inline constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 inline constexpr std::uint32_t kFmtMinSize = 16;
 inline constexpr std::uint32_t kFmtExtensibleSize = 40;
+
+/// Recordings hold a few dozen chunks at most (fmt, data, bext, iXML, a LIST or two, padding);
+/// each walk stops at this many, so that a file of millions of empty chunks costs neither
+/// minutes nor a record per chunk, gigabytes in all.
+inline constexpr std::size_t kMaxChunks = 10'000;
+inline constexpr std::string_view kTooManyChunks = "Too many chunks (more than 10000)";
 
 struct ChunkHeader {
     char id[4];

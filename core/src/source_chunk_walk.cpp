@@ -4,6 +4,7 @@
 #include <array>
 #include <fstream>
 #include <stdexcept>
+#include <string>
 
 
 namespace tracksieve {
@@ -17,7 +18,9 @@ SourceLayout walkSourceChunks(const std::filesystem::path& path) {
     SourceLayout layout;
     bool fmtSeen = false;
     bool dataSeen = false;
+    std::size_t chunks = 0;
     while (const std::optional<ChunkHeader> header = readChunkHeader(in)) {
+        if (++chunks > kMaxChunks) throw std::runtime_error(std::string(kTooManyChunks));
         const std::uint32_t size = header->size;
         const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
         const std::uint64_t present = std::min<std::uint64_t>(size, bytesLeftFrom(bodyOffset, fileSize));

@@ -23,8 +23,8 @@ struct SourceLayout {
 };
 
 /// Walks the chunks of `path`. Throws std::runtime_error with "Could not open source file",
-/// "Not a RIFF/WAVE file" or "Missing fmt or data chunk". Reads no sample data and allocates
-/// no more than the file holds.
+/// "Not a RIFF/WAVE file", "Missing fmt or data chunk" or kTooManyChunks. Reads no sample data
+/// and allocates no more than the file holds.
 SourceLayout walkSourceChunks(const std::filesystem::path& path);
 
 }  // namespace tracksieve

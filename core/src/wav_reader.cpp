@@ -105,7 +105,9 @@ bool openWav(std::istream& source, WavFile& wav) {
 
     bool fmtSeen = false;
     bool dataSeen = false;
+    std::size_t chunks = 0;
     while (const std::optional<ChunkHeader> header = readChunkHeader(in)) {
+        if (++chunks > kMaxChunks) return fail(kTooManyChunks);
         const std::uint32_t size = header->size;
         const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
 

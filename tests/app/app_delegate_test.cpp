@@ -40,7 +40,7 @@ PolyWavInfo failedRecord(const std::string& name, const std::string& error) {
     return file;
 }
 
-using ScanCall = decltype(CoreOperations::scanDirectory);
+using ScanCall = decltype(CoreOperations::scanFolder);
 using CompressCall = decltype(CoreOperations::compressPolyWav);
 
 class AppDelegateTest : public ::testing::Test {
@@ -59,18 +59,18 @@ protected:
 
     // Shows `records` as the result of a scan, without touching the disk.
     void showRecords(const std::vector<PolyWavInfo>& records) {
-        scanCall = [records](const fs::path&, bool, const ScanProgress&) { return records; };
+        scanCall = [records](const fs::path&, bool, const ScanProgress&) { return ScanOutcome{records, {}}; };
         scanFolder();
     }
 
     TempDir dir_;
     FakeToolkit ui;
     // The core calls go through these, so a test can swap them at any moment.
-    ScanCall scanCall = coreOperations().scanDirectory;
+    ScanCall scanCall = coreOperations().scanFolder;
     CompressCall compressCall = coreOperations().compressPolyWav;
     AppDelegate delegate{ui, CoreOperations{
-                                 .scanDirectory = [this](const fs::path& dir, bool recursive,
-                                                         const ScanProgress& onProgress) {
+                                 .scanFolder = [this](const fs::path& dir, bool recursive,
+                                                      const ScanProgress& onProgress) {
                                      return scanCall(dir, recursive, onProgress);
                                  },
                                  .compressPolyWav = [this](const fs::path& source,
@@ -171,6 +171,21 @@ TEST_F(AppDelegateTest, ScanNamesEachFileThenCountsTheResult) {
     EXPECT_EQ(ui.selectedRows(Table::Files), std::vector<int>{0}) << "a new scan selects row 0 again";
 }
 
+// The files of an unreadable folder are missing from the list; the status line says so.
+TEST_F(AppDelegateTest, TheStatusLineCountsTheFoldersThatCouldNotBeRead) {
+    const std::pair<std::vector<fs::path>, std::string> cases[] = {
+        {{"shut"}, "Found 1 polyphonic WAV file(s); 1 have empty tracks; 1 folder could not be read."},
+        {{"shut", "locked"}, "Found 1 polyphonic WAV file(s); 1 have empty tracks; 2 folders could not be read."},
+    };
+    for (const auto& [folders, status] : cases) {
+        scanCall = [&folders](const fs::path&, bool, const ScanProgress&) {
+            return ScanOutcome{{record("a.wav", {0.5, 0})}, folders};
+        };
+        scanFolder();
+        EXPECT_EQ(ui.shown(Control::StatusLabel), status);
+    }
+}
+
 TEST_F(AppDelegateTest, AFolderWithoutPolyphonicFilesGivesEmptyTables) {
     dir_.write("mono.wav", wavWithLevels({1000}));
     scanFolder();
@@ -185,7 +200,7 @@ TEST_F(AppDelegateTest, AFailedScanKeepsThePreviousList) {
     ui.clickRow(Table::Files, 1);
     const std::string details = ui.shown(Control::DetailsLabel);
 
-    scanCall = [](const fs::path&, bool, const ScanProgress&) -> std::vector<PolyWavInfo> {
+    scanCall = [](const fs::path&, bool, const ScanProgress&) -> ScanOutcome {
         throw std::runtime_error("Permission denied");
     };
     ui.events.clear();
