@@ -29,6 +29,7 @@ Json recordJson(const PolyWavInfo& record) {
             {"bitsPerSample", record.bitsPerSample},
             {"isFloat", record.isFloat},
             {"durationSeconds", record.durationSeconds},
+            {"lengthTakenFromFile", record.lengthTakenFromFile},
             {"timecode", markInvalidBytes(record.timecode)},
             {"error", markInvalidBytes(record.error)},
             {"tracks", std::move(tracks)}};

@@ -94,6 +94,7 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
       "bitsPerSample": 16,
       "isFloat": false,
       "durationSeconds": 8.333333333333333e-05,
+      "lengthTakenFromFile": false,
       "timecode": "",
       "error": "",
       "tracks": [
@@ -116,6 +117,14 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
   ]
 }
 )");
+
+    // An unfinalised take says its length came from the file.
+    std::string unfinalised = wavWithLevels({1000, 0});
+    unfinalised.replace(unfinalised.size() - 16 - 4, 4, std::string(4, '\0'));
+    dir_.write("u.wav", unfinalised);
+    EXPECT_NE(runCli({"scan", "--json", dir()}).out.find(R"("durationSeconds": 8.333333333333333e-05,
+      "lengthTakenFromFile": true,)"), std::string::npos);
+    std::filesystem::remove(dir_.path() / "u.wav");
 
     // A failed record is listed too.
     dir_.write("c.wav", unsupportedFloat24());

@@ -212,6 +212,7 @@ void AppDelegate::refreshTracks() {
         details = std::to_string(file->channels) + " tracks · " + std::to_string(file->activeCount()) + " active · " +
                   std::to_string(file->emptyCount()) + " empty · " + std::to_string(file->bitsPerSample) + "-bit" +
                   (file->isFloat ? " float" : "") + " · " + std::to_string(file->sampleRate) + " Hz";
+        if (file->lengthTakenFromFile) details += " · length taken from the file, not its header";
     }
     _toolkit.setText(Control::DetailsLabel, details);
 }

@@ -7,16 +7,19 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
 
 #include "analysis_pieces.h"
+#include "bext_track_lines.h"
 #include "frame_pieces.h"
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
+#include "riff_head.h"
 #include "slim_routes.h"
 #include "source_chunk_walk.h"
 #include "tracksieve/analysis.h"
@@ -73,10 +76,10 @@ std::uint64_t listSize(const std::vector<MetaChunk>& chunks) {
     return total;
 }
 
-void writeChunk(OutputFile& out, const MetaChunk& c) {
+void writeChunk(OutputFile& out, const MetaChunk& c, RiffForm form) {
     unsigned char header[8];
     std::copy_n(c.id.data(), 4, header);
-    le::writeU32(header + 4, static_cast<std::uint32_t>(c.body.size()));
+    le::writeU32(header + 4, sizeField(form, c.body.size()));
     out.write(header, sizeof header);
     out.write(c.body.data(), c.body.size());
     out.writeZeros(c.body.size() % 2);
@@ -108,15 +111,25 @@ void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const Ke
     }
 }
 
+// `fact` counts the frames per channel: in the copy, exactly those copied.
+void countCopiedFrames(std::vector<MetaChunk>& chunks, std::uint64_t frames) {
+    for (MetaChunk& chunk : chunks) {
+        if (chunk.id != "fact" || chunk.body.size() < 4) continue;
+        le::writeU32(reinterpret_cast<unsigned char*>(chunk.body.data()),
+                     static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, kSizeInDs64)));
+    }
+}
+
 // Everything the copy writes around the kept samples, worked out before its first byte.
 struct SlimPlan {
     SourceLayout layout;
     std::vector<MetaChunk> before;
     std::vector<MetaChunk> after;
+    RiffForm form = RiffForm::Riff;
+    std::string head;  // the file header, and `ds64` in a 64-bit form
     std::string fmtBytes;
     std::uint64_t frames = 0;
     std::uint64_t dataSize = 0;
-    std::uint64_t riffSize = 0;
     KeptChannelGather gather;
 };
 
@@ -142,6 +155,11 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
 
     std::vector<MetaChunk> before = std::move(layout.beforeAudio);
     std::vector<MetaChunk> after = std::move(layout.afterAudio);
+    const std::set<int> keptTracks = keptTrackNumbers(before, after, kept.indices, static_cast<std::size_t>(channels));
+    for (std::vector<MetaChunk>* chunks : {&before, &after}) {
+        dropRemovedTrackLinesFromBext(*chunks, keptTracks);
+        countCopiedFrames(*chunks, frames);
+    }
     rewriteMetaChunks(before, kept.names, kept.channelMap);
     rewriteMetaChunks(after, kept.names, kept.channelMap);
     if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({"iXML", buildTrackListIxml(kept.names)});
@@ -149,14 +167,20 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
     // The `fmt ` chunk is made first so that the RIFF size counts exactly the form written.
     std::ostringstream fmtBytes;
     writeFmtChunk(fmtBytes, fmt, layout.fmt.sampleFormat);
-    const std::uint64_t riffSize = 4 + fmtBytes.view().size() +
-                                   kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
-    if (riffSize > std::numeric_limits<std::uint32_t>::max()) {
-        throw std::runtime_error("The slim file would exceed the 4 GiB size limit of a WAV file");
+    const std::uint64_t plainRiffSize = 4 + fmtBytes.view().size() +
+                                        kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
+    // A copy that fits in plain RIFF is written so, whatever the source's form: most programs read it.
+    const bool wide = plainRiffSize > plainRiffSizeLimit();
+    const RiffForm form = !wide ? RiffForm::Riff : layout.form == RiffForm::Bw64 ? RiffForm::Bw64 : RiffForm::Rf64;
+    std::vector<const MetaChunk*> chunks;
+    for (const std::vector<MetaChunk>* list : {&before, &after}) {
+        for (const MetaChunk& chunk : *list) chunks.push_back(&chunk);
     }
+    const std::uint64_t riffSize = plainRiffSize + (wide ? ds64ChunkSize(chunks) : 0);
+    std::string head = fileHead(form, {riffSize, dataSize, frames}, chunks);
     KeptChannelGather gather(kept.indices, bytesPerSample, layout.fmt.blockAlign);
-    return {std::move(layout), std::move(before), std::move(after), fmtBytes.str(), frames, dataSize, riffSize,
-            std::move(gather)};
+    return {std::move(layout), std::move(before), std::move(after), form,          std::move(head),
+            fmtBytes.str(),    frames,            dataSize,          std::move(gather)};
 }
 
 // Replacing the original must not change who may read or write it.
@@ -166,26 +190,23 @@ void keepOwnershipIfReplacing(OutputFile& out, const fs::path& resultPath, const
 
 // Everything before the samples: the RIFF header, the metadata before the audio, the `data` header.
 void writeHead(OutputFile& out, const SlimPlan& plan) {
-    unsigned char riffHeader[12];
-    std::copy_n("RIFF", 4, riffHeader);
-    le::writeU32(riffHeader + 4, static_cast<std::uint32_t>(plan.riffSize));
-    std::copy_n("WAVE", 4, riffHeader + 8);
-    out.write(riffHeader, sizeof riffHeader);
+    out.write(plan.head.data(), plan.head.size());
 
     const bool bextFirst = !plan.before.empty() && plan.before.front().id == "bext";
-    if (bextFirst) writeChunk(out, plan.before.front());
+    if (bextFirst) writeChunk(out, plan.before.front(), plan.form);
     out.write(plan.fmtBytes.data(), plan.fmtBytes.size());
-    for (std::size_t i = bextFirst ? 1 : 0; i < plan.before.size(); ++i) writeChunk(out, plan.before[i]);
+    for (std::size_t i = bextFirst ? 1 : 0; i < plan.before.size(); ++i) writeChunk(out, plan.before[i], plan.form);
 
     unsigned char dataHeader[8];
     std::copy_n("data", 4, dataHeader);
-    le::writeU32(dataHeader + 4, static_cast<std::uint32_t>(plan.dataSize));
+    // A 64-bit form states the data size in its `ds64` alone.
+    le::writeU32(dataHeader + 4, plan.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.dataSize) : kSizeInDs64);
     out.write(dataHeader, sizeof dataHeader);
 }
 
 void writeTail(OutputFile& out, const SlimPlan& plan) {
     out.writeZeros(plan.dataSize % 2);
-    for (const MetaChunk& c : plan.after) writeChunk(out, c);
+    for (const MetaChunk& c : plan.after) writeChunk(out, c, plan.form);
 }
 
 void writeInTwoPasses(const fs::path& source, const PolyWavInfo& info, const KeptChannels& kept,

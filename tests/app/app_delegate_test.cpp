@@ -171,6 +171,16 @@ TEST_F(AppDelegateTest, ScanNamesEachFileThenCountsTheResult) {
     EXPECT_EQ(ui.selectedRows(Table::Files), std::vector<int>{0}) << "a new scan selects row 0 again";
 }
 
+TEST_F(AppDelegateTest, TheDetailsLineSaysWhenALengthWasTakenFromTheFile) {
+    PolyWavInfo unfinalised = record("a.wav", {0.5, 0});
+    unfinalised.lengthTakenFromFile = true;
+    showRecords({unfinalised, record("b.wav", {0.5, 0})});
+    EXPECT_EQ(ui.shown(Control::DetailsLabel),
+              "2 tracks · 1 active · 1 empty · 24-bit · 48000 Hz · length taken from the file, not its header");
+    ui.clickRow(Table::Files, 1);
+    EXPECT_EQ(ui.shown(Control::DetailsLabel), "2 tracks · 1 active · 1 empty · 24-bit · 48000 Hz");
+}
+
 // The files of an unreadable folder are missing from the list; the status line says so.
 TEST_F(AppDelegateTest, TheStatusLineCountsTheFoldersThatCouldNotBeRead) {
     const std::pair<std::vector<fs::path>, std::string> cases[] = {
