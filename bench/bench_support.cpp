@@ -57,6 +57,34 @@ void writeRecording(const std::filesystem::path& path, std::uint64_t frames, int
     if (!out.flush()) throw std::runtime_error("could not write " + path.string());
 }
 
+void writeSparseRf64Recording(const std::filesystem::path& path, std::uint64_t frames, int silentChannels) {
+    const std::uint64_t dataBytes = frames * kBytesPerFrame;
+    std::string head = testing::WavBuilder()
+                           .signature("RF64", "WAVE")
+                           .riffSizeField(0xFFFFFFFF)
+                           .chunk("ds64", testing::ds64Body(0, dataBytes, frames))
+                           .chunk("bext", testing::bextBody(172800000))
+                           .chunk("iXML", "<BWFXML>" + ixmlTrackList() + "</BWFXML>")
+                           .fmt({.channels = kChannels, .bitsPerSample = 24, .extensible = true})
+                           .chunkDeclaring("data", "", 0xFFFFFFFF)
+                           .bytes();
+    const std::uint64_t riffSize = head.size() - 8 + dataBytes;
+    for (int i = 0; i < 8; ++i) head[20 + i] = static_cast<char>(riffSize >> (8 * i));
+
+    std::minstd_rand random(2026);
+    std::uniform_int_distribution<std::int32_t> level(-838860, 838860);
+    std::vector<std::vector<std::int32_t>> noise(kBlockFrames, std::vector<std::int32_t>(kChannels, 0));
+    for (auto& frame : noise) std::generate(frame.begin(), frame.end() - silentChannels, [&] { return level(random); });
+    const std::string samples = testing::pcmFrames(24, noise);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(head.data(), static_cast<std::streamsize>(head.size()));
+        out.write(samples.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(samples.size(), dataBytes)));
+        if (!out.flush()) throw std::runtime_error("could not write " + path.string());
+    }
+    std::filesystem::resize_file(path, head.size() + dataBytes);
+}
+
 double secondsOf(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
     work();

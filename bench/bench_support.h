@@ -22,6 +22,11 @@ std::string ixmlTrackList();
 /// digital silence. Streams the samples, so a file of any length needs little memory.
 void writeRecording(const std::filesystem::path& path, std::uint64_t frames, int silentChannels);
 
+/// Writes an RF64 recording of `frames` frames laid out as writeRecording's: a first stretch of
+/// noise on every channel but the last `silentChannels`, then a hole the file system leaves
+/// unallocated, which reads as digital silence. A file past 4 GiB takes little disk and no time.
+void writeSparseRf64Recording(const std::filesystem::path& path, std::uint64_t frames, int silentChannels);
+
 double secondsOf(const std::function<void()>& work);
 
 /// Runs every piece of work `rounds` times, interleaved so that a busy moment on the shared

@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "cli_app.h"
+#include "tracksieve/signal_cleanup.h"
 
 #ifdef _WIN32
 
@@ -52,6 +53,7 @@ int wmain(int argc, wchar_t** wideArgv) {
     std::vector<const char*> argv;
     for (const std::string& arg : args) argv.push_back(arg.c_str());
 
+    tracksieve::removeUnfinishedOutputsOnSignals();
     const Utf8Console console;
     const tracksieve::cli::Terminals terminals{.out = _isatty(_fileno(stdout)) != 0,
                                                .err = _isatty(_fileno(stderr)) != 0};
@@ -63,6 +65,7 @@ int wmain(int argc, wchar_t** wideArgv) {
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    tracksieve::removeUnfinishedOutputsOnSignals();
     const tracksieve::cli::Terminals terminals{.out = isatty(STDOUT_FILENO) == 1, .err = isatty(STDERR_FILENO) == 1};
     return tracksieve::cli::runCli(argc, argv, std::cout, std::cerr, terminals);
 }

@@ -29,8 +29,8 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
 
     ScanProgress progress;
     if (request.errIsTerminal) {
-        progress = [&err](int done, int total, const std::filesystem::path& file) {
-            err << kClearLine << visibleText(progressText(done, total, file)) << std::flush;
+        progress = [&err, &request](int done, int total, const std::filesystem::path& file) {
+            err << kClearLine << visibleText(progressText(done, total, file, request.dir)) << std::flush;
         };
     }
 
@@ -52,7 +52,7 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     } else if (request.csv) {
         writeSoundReportCsv(scan.records, out);
     } else {
-        writeScanText(scan.records, out, request.outIsTerminal);
+        writeScanText(scan.records, request.dir, out, request.outIsTerminal);
     }
     const bool anyUnreadable = !scan.unreadableFolders.empty() ||
                                std::any_of(scan.records.begin(), scan.records.end(),

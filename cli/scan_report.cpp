@@ -29,6 +29,7 @@ Json recordJson(const PolyWavInfo& record) {
             {"bitsPerSample", record.bitsPerSample},
             {"isFloat", record.isFloat},
             {"durationSeconds", record.durationSeconds},
+            {"lengthTakenFromFile", record.lengthTakenFromFile},
             {"timecode", markInvalidBytes(record.timecode)},
             {"error", markInvalidBytes(record.error)},
             {"tracks", std::move(tracks)}};
@@ -46,12 +47,14 @@ std::string foundStatus(const std::vector<PolyWavInfo>& records) {
 
 }  // namespace
 
-std::string progressText(int done, int total, const std::filesystem::path& file) {
-    return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + pathToUtf8(file.filename());
+std::string progressText(int done, int total, const std::filesystem::path& file,
+                         const std::filesystem::path& scannedFolder) {
+    return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + shownName(file, scannedFolder);
 }
 
-void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out, bool outIsTerminal) {
-    for (const PolyWavInfo& record : records) out << textFor(outIsTerminal, record.summary()) << '\n';
+void writeScanText(const std::vector<PolyWavInfo>& records, const std::filesystem::path& scannedFolder,
+                   std::ostream& out, bool outIsTerminal) {
+    for (const PolyWavInfo& record : records) out << textFor(outIsTerminal, record.summary(scannedFolder)) << '\n';
     out << foundStatus(records) << '\n';
 }
 

@@ -9,12 +9,15 @@
 
 namespace tracksieve::cli {
 
-/// "Analyzing done/total: name", the desktop program's progress text (file name only).
-std::string progressText(int done, int total, const std::filesystem::path& file);
+/// "Analyzing done/total: name", the desktop program's progress text, the file named as it is
+/// shown under `scannedFolder`.
+std::string progressText(int done, int total, const std::filesystem::path& file,
+                         const std::filesystem::path& scannedFolder);
 
-/// One line per record, exactly its summary() (escaped for a terminal), then the desktop
-/// program's closing status.
-void writeScanText(const std::vector<PolyWavInfo>& records, std::ostream& out, bool outIsTerminal);
+/// One line per record, exactly its summary under `scannedFolder` (escaped for a terminal),
+/// then the desktop program's closing status.
+void writeScanText(const std::vector<PolyWavInfo>& records, const std::filesystem::path& scannedFolder,
+                   std::ostream& out, bool outIsTerminal);
 
 /// One JSON object {"files": [...]} whose members carry the records' field names. Bytes that
 /// are not valid UTF-8 in names and paths come out as U+FFFD.

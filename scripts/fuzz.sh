@@ -20,17 +20,29 @@ export UBSAN_OPTIONS=print_stacktrace=1
 # The slim target writes and syncs two files per input; memory-backed storage keeps that cheap.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
-failed=()
-for target in analysis track_list slim; do
-  seeds=$run_dir/seeds/wav
+# One target per core at a time, each for the full time on its own core, so that more cores
+# shorten the run without shortening any target's fuzzing.
+fuzz_target() {
+  local target=$1 seeds=$run_dir/seeds/wav
   [ "$target" = track_list ] && seeds=$run_dir/seeds/track_list
-  artifacts=$run_dir/artifacts/$target
-  mkdir -p "$run_dir/corpus/$target" "$artifacts"
-  log=$run_dir/$target.log
+  mkdir -p "$run_dir/corpus/$target" "$run_dir/artifacts/$target"
   # New inputs go to the first folder; the seeds and the stored corpus are only read.
-  if "$build_dir/bin/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 -artifact_prefix="$artifacts/" \
-      "$run_dir/corpus/$target" "$seeds" "tests/fuzz/corpus/$target" >"$log" 2>&1; then
+  "$build_dir/bin/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$run_dir/artifacts/$target/" \
+    "$run_dir/corpus/$target" "$seeds" "tests/fuzz/corpus/$target" >"$run_dir/$target.log" 2>&1
+}
+
+targets=(analysis track_list slim)
+for target in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
+  (fuzz_target "$target" && echo passed >"$run_dir/$target.result" || echo failed >"$run_dir/$target.result") &
+done
+wait
+
+failed=()
+for target in "${targets[@]}"; do
+  log=$run_dir/$target.log
+  if [ "$(cat "$run_dir/$target.result")" = passed ]; then
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
     echo "fuzz $target: $executions executions in ${seconds} s ($rate per second), no failure"
@@ -38,7 +50,7 @@ for target in analysis track_list slim; do
     failed+=("$target")
     echo "fuzz $target FAILED; the end of its log:"
     tail -n 80 "$log"
-    for artifact in "$artifacts"/*; do
+    for artifact in "$run_dir/artifacts/$target"/*; do
       [ -f "$artifact" ] || continue
       echo "Reproducer $artifact (base64; replay with $build_dir/bin/${target}_fuzzer FILE):"
       base64 "$artifact"

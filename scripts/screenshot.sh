@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Retakes docs/screenshot.png: the desktop window after scanning the demo recordings, drawn
+# Retakes docs/screenshot.png (the desktop window after scanning the demo recordings) and
+# docs/confirmation.png (the question before removing empty tracks from all of them), drawn
 # under a virtual X server (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,5 +18,6 @@ cmake --build build -j "$(nproc)" --target tracksieve-screenshot make-demo-recor
 rm -rf demo-recordings
 build/bin/make-demo-recordings demo-recordings
 mkdir -p docs
-xvfb-run -a -s "-screen 0 1280x800x24" build/bin/tracksieve-screenshot demo-recordings docs/screenshot.png
-echo "wrote docs/screenshot.png"
+xvfb-run -a -s "-screen 0 1280x800x24" build/bin/tracksieve-screenshot demo-recordings docs/screenshot.png \
+  docs/confirmation.png
+echo "wrote docs/screenshot.png and docs/confirmation.png"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Cross-builds the core, tracksieve-cli and their tests for 64-bit Windows with mingw-w64 and
-# runs the tests under wine. GoogleTest is built for Windows from Debian's googletest sources;
-# CLI11 and nlohmann-json are header-only and taken from their Debian packages.
+# runs the tests under wine, then packs tracksieve-cli.exe into its ZIP and runs it from a
+# fresh folder. GoogleTest is built for Windows from Debian's googletest sources; CLI11 and
+# nlohmann-json are header-only and taken from their Debian packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build_dir=$(realpath -m build-windows)
+build_dir=$(realpath -m build-windows)  # where the windows preset builds
 deps=$build_dir/deps
 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
 
@@ -34,15 +35,24 @@ ln -sfn /usr/include/CLI "$deps/include/CLI"
 ln -sfn /usr/include/nlohmann "$deps/include/nlohmann"
 cp -r /usr/share/cmake/CLI11 /usr/share/cmake/nlohmann_json "$deps/share/cmake/"
 
-cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DTRACKSIEVE_BUILD_BENCH=OFF -DTRACKSIEVE_BUILD_TOOLS=ON -DTRACKSIEVE_BUILD_DESKTOP=OFF \
-  -DGTest_DIR="$deps/lib/cmake/GTest" -DCLI11_DIR="$deps/share/cmake/CLI11" \
-  -Dnlohmann_json_DIR="$deps/share/cmake/nlohmann_json"
-cmake --build "$build_dir" -j "$(nproc)"
-ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+cmake --preset windows
+cmake --build --preset windows -j "$(nproc)"
+ctest --preset windows -j "$(nproc)"
 
-# The program itself: a folder name outside ASCII through wmain, and output the Linux build
-# prints byte for byte (but for the line ends) when that build is there to compare.
+# The program as users get it: the ZIP unpacked into a fresh folder, run there on a folder
+# whose name is outside ASCII (through wmain), printing what the Linux build prints byte for
+# byte (but for the line ends) when that build is there to compare.
+(cd "$build_dir" && cpack -G ZIP -B "$build_dir/package" >/dev/null)
+archive=$(echo "$build_dir"/package/tracksieve-cli-*-windows-x64.zip)
+unpacked=$build_dir/unpacked
+rm -rf "$unpacked"
+mkdir "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "$archive")
+program=$(echo "$unpacked"/tracksieve-cli-*/tracksieve-cli.exe)
+contents=$(cd "$(dirname "$program")" && ls)
+[ "$contents" = "$(printf '%s\n' LICENSE.txt README.md tracksieve-cli.exe)" ] ||
+  { echo "The ZIP holds other files than the program, README.md and LICENSE.txt: $contents" >&2; exit 1; }
+
 takes="Szene 3 – Außen"
 (
   cd "$build_dir"
@@ -50,10 +60,10 @@ takes="Szene 3 – Außen"
   wine bin/make-demo-recordings.exe takes >/dev/null
   mv takes "$takes"
   cp "$takes/$(cd "$takes" && ls *.WAV | head -1)" "$takes/Take ü.WAV"
-  wine bin/tracksieve-cli.exe scan -r "$takes" | tr -d '\r' >scan-windows.txt
+  wine "$program" scan -r "$takes" | tr -d '\r' >scan-windows.txt
 )
 grep -q '^Found [1-9][0-9]* polyphonic WAV file(s)' "$build_dir/scan-windows.txt"
 if [ -x build/bin/tracksieve-cli ]; then
   diff <(build/bin/tracksieve-cli scan -r "$build_dir/$takes") "$build_dir/scan-windows.txt"
 fi
-echo "tracksieve-cli.exe under wine: $(tail -1 "$build_dir/scan-windows.txt")"
+echo "$(basename "$archive"), $(du -k "$archive" | cut -f1) KiB; its tracksieve-cli.exe under wine: $(tail -1 "$build_dir/scan-windows.txt")"

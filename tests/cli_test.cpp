@@ -75,7 +75,9 @@ TEST_F(CliScan, PrintsEachSummaryThenTheStatusLine) {
     for (const char* flag : {"-r", "--recursive"}) {
         const CliRun recursive = runCli({"scan", flag, dir()});
         EXPECT_EQ(recursive.status, 0);
-        EXPECT_NE(recursive.out.find("\nd.wav  \xE2\x80\x94  2 tracks (0 active, 2 empty)"), std::string::npos);
+        const std::string subfolderLine =
+            pathToUtf8(fs::path("sub") / "d.wav").append("  \xE2\x80\x94  2 tracks (0 active, 2 empty)");
+        EXPECT_NE(recursive.out.find("\n" + subfolderLine), std::string::npos);
         EXPECT_NE(recursive.out.find("Found 4 polyphonic WAV file(s); 2 have empty tracks.\n"), std::string::npos);
     }
 }
@@ -94,6 +96,7 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
       "bitsPerSample": 16,
       "isFloat": false,
       "durationSeconds": 8.333333333333333e-05,
+      "lengthTakenFromFile": false,
       "timecode": "",
       "error": "",
       "tracks": [
@@ -117,6 +120,14 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
 }
 )");
 
+    // An unfinalised take says its length came from the file.
+    std::string unfinalised = wavWithLevels({1000, 0});
+    unfinalised.replace(unfinalised.size() - 16 - 4, 4, std::string(4, '\0'));
+    dir_.write("u.wav", unfinalised);
+    EXPECT_NE(runCli({"scan", "--json", dir()}).out.find(R"("durationSeconds": 8.333333333333333e-05,
+      "lengthTakenFromFile": true,)"), std::string::npos);
+    std::filesystem::remove(dir_.path() / "u.wav");
+
     // A failed record is listed too.
     dir_.write("c.wav", unsupportedFloat24());
     EXPECT_NE(runCli({"scan", "--json", dir()}).out.find(R"("error": "Unsupported bit depth",
@@ -133,14 +144,27 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
 #endif
 }
 
-TEST_F(CliScan, ShowsProgressByFileNameOnlyOnATerminal) {
+TEST_F(CliScan, ShowsProgressByShownNameOnlyOnATerminal) {
     dir_.write("sub/a.wav", wavWithLevels({1000, 0}));
     dir_.write("b.wav", wavWithLevels({1000, 0}));
 
     const CliRun terminal = runCli({"scan", "-r", dir()}, {.err = true});
-    EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/2: a.wav\r\x1b[KAnalyzing 2/2: b.wav\r\x1b[K");
+    EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/2: " + pathToUtf8(fs::path("sub") / "a.wav") +
+                                "\r\x1b[KAnalyzing 2/2: b.wav\r\x1b[K");
     EXPECT_EQ(terminal.out, runCli({"scan", "-r", dir()}).out);
     EXPECT_EQ(runCli({"scan", "-r", dir()}).err, "");
+}
+
+TEST_F(CliScan, TellsTakesOfTheSameNameInTwoSubfoldersApart) {
+    dir_.write("Day 1/T1.wav", wavWithLevels({1000, 0}));
+    dir_.write("Day 2/T1.wav", wavWithLevels({1000, 1000}));
+    // A trailing separator names the same folder.
+    for (const std::string& folder : {dir(), dir() + "/"}) {
+        EXPECT_EQ(runCli({"scan", "-r", folder}).out,
+                  pathToUtf8(fs::path("Day 1") / "T1.wav") + "  \xE2\x80\x94  2 tracks (1 active, 1 empty)  48000 Hz  0.0s\n" +
+                      pathToUtf8(fs::path("Day 2") / "T1.wav") + "  \xE2\x80\x94  2 tracks (2 active, 0 empty)  48000 Hz  0.0s\n" +
+                      "Found 2 polyphonic WAV file(s); 1 have empty tracks.\n");
+    }
 }
 
 // A name can hold escape sequences that recolour, retitle or rewrite a terminal.

@@ -73,6 +73,12 @@ TEST_F(Discovery, EqualNamesInDifferentFoldersAreAllKept) {
     EXPECT_EQ(found, under({"day1/T001.WAV", "day2/T001.WAV"}));
 }
 
+TEST_F(Discovery, EqualNamesFollowTheirFoldersOrder) {
+    writePoly({"day3/T001.WAV", "day1/T001.WAV", "day2/T001.WAV", "day2/T000.WAV"});
+    EXPECT_EQ(discoverPolyPaths(dir_.path(), true, 2),
+              under({"day2/T000.WAV", "day1/T001.WAV", "day2/T001.WAV", "day3/T001.WAV"}));
+}
+
 TEST_F(Discovery, SymbolicLinksToFilesAreListedUnderTheLinkButFoldersAreNotEntered) {
     TempDir elsewhere;
     const fs::path outside = elsewhere.write("real.wav", polyWav());

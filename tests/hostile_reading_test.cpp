@@ -141,8 +141,10 @@ TEST_F(HostileReading, SizesOfZeroAndAllOnesInEverySizeField) {
         {"bext size all ones", withChunkSize(whole, "bext", 0xFFFFFFFF), "Missing fmt or data chunk", false},
         {"fmt size 0", withChunkSize(whole, "fmt ", 0), "Invalid fmt chunk", false},
         {"fmt size all ones", withChunkSize(whole, "fmt ", 0xFFFFFFFF), "Invalid fmt chunk", false},
-        {"data size 0", withChunkSize(whole, "data", 0), "", true, 0.0},
-        // The chunk after the audio then counts as frames, but only whole ones.
+        // Both read as an unfinalised take: the chunk after the audio then counts as frames,
+        // but only whole ones.
+        {"data size 0", withChunkSize(whole, "data", 0), "", true,
+         static_cast<double>((whole.size() - offsetOf(whole, "data") - 8) / 4) / 48000},
         {"data size all ones", withChunkSize(whole, "data", 0xFFFFFFFF), "", true,
          static_cast<double>((whole.size() - offsetOf(whole, "data") - 8) / 4) / 48000},
         {"iXML size 0 after data", withU32At(whole, ixmlAfterData + 4, 0), "", true, 0.1},

@@ -57,6 +57,31 @@ TEST(PolyWavInfo, SummaryLines) {
     for (const auto& [info, line] : cases) EXPECT_EQ(info.summary(), line);
 }
 
+TEST(PolyWavInfo, NamesAFileBelowTheScannedFolderByItsRelativePath) {
+    namespace fs = std::filesystem;
+    const fs::path rec = fs::path("rec");
+    const fs::path day2 = fs::path("Day 2") / "T1.WAV";
+    struct Case {
+        fs::path file;
+        fs::path folder;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {rec / day2, rec, pathToUtf8(day2)},
+        {rec / day2, rec / "", pathToUtf8(day2)},
+        {rec / "." / day2, rec / "." / "", pathToUtf8(day2)},
+        {rec / "T1.WAV", rec, "T1.WAV"},
+        {rec / day2, {}, "T1.WAV"},
+        {fs::path("elsewhere") / "T1.WAV", rec, "T1.WAV"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.string() + " under " + c.folder.string());
+        EXPECT_EQ(shownName(c.file, c.folder), c.shown);
+        EXPECT_EQ(record(pathToUtf8(c.file), 2, 0).summary(c.folder).substr(0, c.shown.size() + kDash.size()),
+                  c.shown + kDash);
+    }
+}
+
 struct DecimalComma : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
     char do_thousands_sep() const override { return '.'; }

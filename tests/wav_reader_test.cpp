@@ -51,7 +51,7 @@ TEST_F(WavReader, ReportsEachFaultWithItsMessage) {
     const std::pair<std::string, const char*> cases[] = {
         {std::string("RIFF\x04\0\0\0WAV", 11), "Not a RIFF/WAVE file"},
         {WavBuilder().signature("RIFX", "WAVE").fmt({}).data(stereo16()).bytes(), "Not a RIFF/WAVE file"},
-        {WavBuilder().signature("RF64", "WAVE").fmt({}).data(stereo16()).bytes(), "Not a RIFF/WAVE file"},
+        {WavBuilder().signature("RF64", "WAVE").fmt({}).data(stereo16()).bytes(), "Invalid ds64 chunk"},
         {WavBuilder().signature("RIFF", "AVI ").fmt({}).data(stereo16()).bytes(), "Not a RIFF/WAVE file"},
         {WavBuilder().bytes(), "Missing fmt or data chunk"},
         {WavBuilder().fmt({}).bytes(), "Missing fmt or data chunk"},

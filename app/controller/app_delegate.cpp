@@ -1,24 +1,23 @@
 #include "app_delegate.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <exception>
 #include <system_error>
 #include <utility>
 
+#include <tracksieve/fixed_values.h>
+#include <tracksieve/path_text.h>
+
+#include "remembered_settings.h"
+#include "removal_confirmation.h"
 #include "text_trim.h"
 
 namespace tracksieve::app {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path pathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
-
-std::string fileNameUtf8(const fs::path& path) {
-    const std::u8string name = path.filename().u8string();
-    return std::string(name.begin(), name.end());
-}
 
 // "%.1f dB" whatever the process locale: the toolkit may have set LC_NUMERIC from the user's.
 std::string peakText(double peak) {
@@ -35,38 +34,30 @@ std::string trackCell(const TrackInfo& track, const std::string& columnId) {
     return track.empty ? "empty" : "active";
 }
 
-bool eligibleForRemoval(const PolyWavInfo& file) {
-    return file.error.empty() && file.emptyCount() > 0 && file.activeCount() > 0;
+// The level bar's scale: −120 dBFS (and silence) at 0, full scale at 1.
+double levelOnBar(double peak) {
+    if (peak <= 0) return 0;
+    return std::clamp((20 * std::log10(peak) + 120) / 120, 0.0, 1.0);
 }
 
-Alert confirmation(std::size_t fileCount, bool overwrite) {
-    const std::string count = std::to_string(fileCount);
-    if (overwrite) {
-        return {"Remove Empty Tracks",
-                "Remove empty tracks from " + count +
-                    " file(s) and OVERWRITE the originals?\n\nTimecode (bext), iXML, and other metadata are preserved, "
-                    "but you will not keep a backup of the original file. Prefer leaving overwrite OFF so *_SLIM.wav "
-                    "copies are written instead.",
-                AlertStyle::Critical,
-                {"Overwrite", "Cancel"}};
-    }
-    return {"Remove Empty Tracks",
-            "Remove empty tracks from " + count +
-                " file(s) and write *_SLIM.wav beside each original?\n\nbext timecode, iXML (scene/take/track names), "
-                "and other metadata chunks are copied into the new files. Originals are left untouched.",
-            AlertStyle::Warning,
-            {"Remove Empty Tracks", "Cancel"}};
+bool eligibleForRemoval(const PolyWavInfo& file) {
+    return file.error.empty() && file.emptyCount() > 0 && file.activeCount() > 0;
 }
 
 }  // namespace
 
 AppDelegate::AppDelegate(Toolkit& toolkit, CoreOperations core) : _toolkit(toolkit), _core(std::move(core)) {}
 
-void AppDelegate::applicationDidFinishLaunching() { _toolkit.showWindow(mainWindowDescription()); }
+void AppDelegate::applicationDidFinishLaunching() {
+    _toolkit.showWindow(mainWindowDescription());
+    restoreRememberedSettings(_toolkit);
+}
 
 TerminateReply AppDelegate::applicationShouldTerminate() {
     if (_job != Job::Removal) return TerminateReply::Now;
-    if (!_stopRemoval->exchange(true)) _toolkit.setText(Control::StatusLabel, "Finishing the current file before quitting…");
+    if (!_quitting) _toolkit.setText(Control::StatusLabel, "Finishing the current file before quitting…");
+    _quitting = true;
+    _stopRemoval->store(true);
     return TerminateReply::Later;
 }
 
@@ -85,14 +76,22 @@ void AppDelegate::perform(Action action) {
     case Action::CompressAll: compressAll(); break;
     case Action::CompressSelected: compressSelected(); break;
     case Action::SelectAllFiles: selectAllFiles(); break;
+    case Action::StopRemoval: stopRemoval(); break;
     case Action::None: break;
     }
 }
 
 void AppDelegate::browse() {
-    _toolkit.beginFolderChooser("Select folder with polyphonic WAV files", [this](std::optional<std::string> folder) {
-        if (folder) openFolder(*folder);
-    });
+    // Where the user is working: the folder in the field, else the one last scanned.
+    std::string start = trimWhitespace(_toolkit.text(Control::PathField));
+    std::error_code ignored;
+    if (start.empty() || !fs::is_directory(pathFromUtf8(start), ignored)) {
+        start = !_scannedFolder.empty() ? pathToUtf8(_scannedFolder) : rememberedFolder(_toolkit).value_or("");
+    }
+    _toolkit.beginFolderChooser("Select folder with polyphonic WAV files", start,
+                                [this](std::optional<std::string> folder) {
+                                    if (folder) openFolder(*folder);
+                                });
 }
 
 void AppDelegate::openFolder(const std::string& path) {
@@ -113,30 +112,32 @@ void AppDelegate::scan() {
         return;
     }
     const bool recursive = _toolkit.isChecked(Control::RecursiveCheck);
+    rememberScan(_toolkit, path, recursive);
     setBusy(true, "Scanning " + path + "…");
     _job = Job::Scan;
 
     // The job touches no control and not `_results`: it only posts to the main thread.
     _toolkit.postBackground([this, &toolkit = _toolkit, scanFolder = _core.scanFolder, path, recursive] {
-        const auto onProgress = [&toolkit](int done, int total, const fs::path& file) {
+        const fs::path folder = pathFromUtf8(path);
+        const auto onProgress = [&toolkit, &folder](int done, int total, const fs::path& file) {
             std::string status =
-                "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + fileNameUtf8(file);
+                "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + shownName(file, folder);
             toolkit.postMain([&toolkit, status = std::move(status)] { toolkit.setText(Control::StatusLabel, status); });
         };
         ScanOutcome found;
         std::string error;
         try {
-            found = scanFolder(pathFromUtf8(path), recursive, onProgress);
+            found = scanFolder(folder, recursive, onProgress);
         } catch (const std::exception& e) {
             error = e.what();
         }
-        toolkit.postMain([this, error = std::move(error), found = std::move(found)]() mutable {
-            scanFinished(error, std::move(found));
+        toolkit.postMain([this, error = std::move(error), found = std::move(found), folder]() mutable {
+            scanFinished(error, std::move(found), folder);
         });
     });
 }
 
-void AppDelegate::scanFinished(const std::string& error, ScanOutcome found) {
+void AppDelegate::scanFinished(const std::string& error, ScanOutcome found, const fs::path& folder) {
     _job = Job::None;
     setBusy(false, std::nullopt);
     if (!error.empty()) {
@@ -145,6 +146,7 @@ void AppDelegate::scanFinished(const std::string& error, ScanOutcome found) {
         return;
     }
     _results = std::move(found.records);
+    _scannedFolder = folder;
     _toolkit.reloadTable(Table::Files);
     _toolkit.reloadTable(Table::Tracks);
 
@@ -187,7 +189,13 @@ std::optional<Cell> AppDelegate::viewForTableColumn(Table table, const std::stri
         const TextColor color = !file.error.empty()     ? TextColor::Orange
                                 : file.emptyCount() > 0 ? TextColor::Red
                                                         : TextColor::Label;
-        return Cell{file.summary(), color};
+        Cell cell{file.summary(_scannedFolder), color};
+        const std::string name = shownName(file.path, _scannedFolder);
+        if (const std::size_t at = cell.text.find(name); at != std::string::npos) {
+            cell.shortenFrom = at;
+            cell.shortenLength = name.size();
+        }
+        return cell;
     }
     const PolyWavInfo* file = shownFile();
     if (!file || index >= file->tracks.size()) return std::nullopt;
@@ -195,7 +203,11 @@ std::optional<Cell> AppDelegate::viewForTableColumn(Table table, const std::stri
     const TextColor color = track.empty            ? TextColor::Red
                             : columnId == "status" ? TextColor::Green
                                                    : TextColor::Label;
-    return Cell{trackCell(track, columnId), color};
+    Cell cell{trackCell(track, columnId), color};
+    if (columnId == "peak") {
+        cell.bar = LevelBar{levelOnBar(track.peak), levelOnBar(kThreshold), track.empty ? TextColor::Red : TextColor::Green};
+    }
+    return cell;
 }
 
 void AppDelegate::tableViewSelectionDidChange(Table table) {
@@ -212,6 +224,7 @@ void AppDelegate::refreshTracks() {
         details = std::to_string(file->channels) + " tracks · " + std::to_string(file->activeCount()) + " active · " +
                   std::to_string(file->emptyCount()) + " empty · " + std::to_string(file->bitsPerSample) + "-bit" +
                   (file->isFloat ? " float" : "") + " · " + std::to_string(file->sampleRate) + " Hz";
+        if (file->lengthTakenFromFile) details += " · length taken from the file, not its header";
     }
     _toolkit.setText(Control::DetailsLabel, details);
 }
@@ -252,9 +265,18 @@ void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
     if (_busy) return;
     // The job keeps its own copy, so it never reads `_results`.
     std::vector<RemovalItem> items;
+    SkippedFiles skipped;
     for (const std::size_t index : indexes) {
-        if (index < _results.size() && eligibleForRemoval(_results[index])) {
-            items.push_back({_results[index].path, {}});
+        if (index >= _results.size()) continue;
+        const PolyWavInfo& file = _results[index];
+        if (eligibleForRemoval(file)) {
+            items.push_back({file.path, shownName(file.path, _scannedFolder), {}});
+        } else if (!file.error.empty()) {
+            ++skipped.unreadable;
+        } else if (file.emptyCount() == 0) {
+            ++skipped.withoutEmptyTracks;
+        } else {
+            ++skipped.allTracksEmpty;
         }
     }
     if (items.empty()) {
@@ -262,50 +284,61 @@ void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
         return;
     }
     const bool overwrite = _toolkit.isChecked(Control::OverwriteCheck);
-    if (_toolkit.runModal(confirmation(items.size(), overwrite)) != 0) return;
+    std::vector<std::string> names;
+    for (const RemovalItem& item : items) names.push_back(item.shownName);
+    if (_toolkit.runModal(removalConfirmation(names, skipped, overwrite)) != 0) return;
     for (RemovalItem& item : items) item.options.overwrite = overwrite;
 
     setBusy(true, "Removing empty tracks from " + std::to_string(items.size()) + " file(s)…");
+    _toolkit.setHidden(Control::StopButton, false);
     _job = Job::Removal;
     _stopRemoval = std::make_shared<std::atomic<bool>>(false);
     _toolkit.postBackground([this, &toolkit = _toolkit, slim = _core.slimPolyWav, items = std::move(items),
-                             stop = _stopRemoval] {
+                             stop = _stopRemoval, folder = _scannedFolder] {
         RemovalReport report;
+        const int total = static_cast<int>(items.size());
+        int started = 0;
         for (const RemovalItem& item : items) {
-            // A quit lets the file being written finish, then starts no other.
+            // A stop or a quit lets the file being written finish, then starts no other.
             if (stop->load()) break;
+            ++started;
+            std::string status = "Writing " + std::to_string(started) + "/" + std::to_string(total) + ": " + item.shownName;
+            toolkit.postMain([&toolkit, stop, status = std::move(status), done = started - 1, total] {
+                if (stop->load()) return;  // the stop's own message stays
+                toolkit.setText(Control::StatusLabel, status);
+                toolkit.setProgress(done, total);
+            });
             try {
                 const SlimOutcome outcome = slim(item.path, item.options);
-                report.written += fileNameUtf8(item.path) + " → " + fileNameUtf8(outcome.path) + " (" +
-                                  std::to_string(outcome.removedChannels.size()) + " removed, " +
-                                  std::to_string(outcome.keptChannels.size()) + " kept)\n";
-                ++report.writtenCount;
+                report.addWritten(item.shownName, shownName(outcome.path, folder),
+                                  static_cast<int>(outcome.removedChannels.size()),
+                                  static_cast<int>(outcome.keptChannels.size()));
             } catch (const std::exception& e) {
-                report.failed += fileNameUtf8(item.path) + ": " + e.what() + "\n";
-                ++report.failedCount;
+                report.addFailed(item.shownName, e.what());
             }
         }
+        report.setNotStarted(total - started);
         toolkit.postMain([this, report = std::move(report)] { removalFinished(report); });
     });
 }
 
+void AppDelegate::stopRemoval() {
+    if (_job != Job::Removal || _stopRemoval->exchange(true)) return;
+    _toolkit.setText(Control::StatusLabel, "Stopping after the current file…");
+}
+
 void AppDelegate::removalFinished(const RemovalReport& report) {
     _job = Job::None;
-    if (_stopRemoval->load()) {
+    _toolkit.setHidden(Control::StopButton, true);
+    if (_quitting) {
         _toolkit.terminate();
         return;
     }
-    std::string suffix;
-    if (report.failedCount != 0) suffix.append(" ").append(std::to_string(report.failedCount)).append(" failed.");
-    setBusy(false, "Removed empty tracks from " + std::to_string(report.writtenCount) + " file(s)." + suffix);
-
-    std::string body;
-    if (!report.written.empty()) body += "Success:\n" + report.written;
-    if (!report.failed.empty()) {
-        if (!body.empty()) body += "\n";
-        body += "Errors:\n" + report.failed;
-    }
-    _toolkit.runModal({"Remove Empty Tracks complete", body});
+    setBusy(false, report.status());
+    _toolkit.runModal({.messageText = "Remove Empty Tracks complete",
+                       .informativeText = report.body(),
+                       .style = report.failedCount() != 0 ? AlertStyle::Critical : AlertStyle::Warning,
+                       .scrolls = true});
     scan();
 }
 

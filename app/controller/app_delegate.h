@@ -10,6 +10,7 @@
 #include <tracksieve/poly_wav_info.h>
 
 #include "core_operations.h"
+#include "removal_report.h"
 #include "toolkit.h"
 #include "window_description.h"
 
@@ -18,9 +19,22 @@ namespace tracksieve::app {
 /// Label is the default text colour; the toolkit picks shades readable on its background.
 enum class TextColor { Label, Red, Green, Orange };
 
+/// A level drawn behind a cell's text, on a scale from 0 (−120 dBFS or lower) to 1 (0 dBFS).
+struct LevelBar {
+    double level = 0;
+    double threshold = 0;  // marked across the bar
+    TextColor color = TextColor::Label;
+    friend bool operator==(const LevelBar&, const LevelBar&) = default;
+};
+
 struct Cell {
     std::string text;
     TextColor color = TextColor::Label;
+    std::optional<LevelBar> bar{};
+    /// The bytes of `text` to shorten first when the column is narrow: the file's name, so that
+    /// the counts after it stay whole. None when `shortenLength` is 0.
+    std::size_t shortenFrom = 0;
+    std::size_t shortenLength = 0;
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
@@ -65,28 +79,28 @@ public:
     void compressSelected();
     void compressAll();
     void runCompress(const std::vector<std::size_t>& indexes);
+    /// "Stop" or Escape: the removal ends after the file in hand.
+    void stopRemoval();
 
 private:
     struct RemovalItem {
         std::filesystem::path path;
+        std::string shownName;
         SlimOptions options;
-    };
-    struct RemovalReport {
-        std::string written;
-        std::string failed;
-        int writtenCount = 0;
-        int failedCount = 0;
     };
 
     const PolyWavInfo* shownFile() const;
-    void scanFinished(const std::string& error, ScanOutcome found);
+    void scanFinished(const std::string& error, ScanOutcome found, const std::filesystem::path& folder);
     void removalFinished(const RemovalReport& report);
 
     std::vector<PolyWavInfo> _results;
+    // The folder `_results` came from; files are named relative to it.
+    std::filesystem::path _scannedFolder;
     bool _busy = false;
     Toolkit& _toolkit;
     CoreOperations _core;
     Job _job = Job::None;
+    bool _quitting = false;
     // Read by the removal job before each file.
     std::shared_ptr<std::atomic<bool>> _stopRemoval = std::make_shared<std::atomic<bool>>(false);
 };

@@ -20,6 +20,9 @@ struct Alert {
     /// In order; the first is the default (Return). A button titled "Cancel" answers Escape.
     /// None: the toolkit's single default button.
     std::vector<std::string> buttons{};
+    /// The informative text is a list that may be long: it scrolls, and the box stays within
+    /// the screen.
+    bool scrolls = false;
 };
 
 /// The screen and the queues, as the window logic needs them. Everything but `postMain` is
@@ -35,8 +38,16 @@ public:
     virtual std::string text(Control control) const = 0;
     virtual void setText(Control control, const std::string& text) = 0;
     virtual bool isChecked(Control checkbox) const = 0;
+    virtual void setChecked(Control checkbox, bool checked) = 0;
+    virtual void setHidden(Control control, bool hidden) = 0;
     /// Shows and animates the indeterminate bar, or hides and stops it.
     virtual void setProgressRunning(bool running) = 0;
+    /// Turns the shown bar into one filled to `done` of `total`.
+    virtual void setProgress(int done, int total) = 0;
+
+    /// A value kept across launches under `key`; none when it was never set.
+    virtual std::optional<std::string> setting(const std::string& key) const = 0;
+    virtual void setSetting(const std::string& key, const std::string& value) = 0;
 
     /// Asks the controller again for the table's rows and cells.
     virtual void reloadTable(Table table) = 0;
@@ -50,9 +61,10 @@ public:
 
     /// Runs the alert application-modally; returns the index of the button chosen.
     virtual std::size_t runModal(const Alert& alert) = 0;
-    /// Shows the folder chooser attached to the window and returns at once. `completion` runs
-    /// later on the main thread with the chosen folder, or nothing when cancelled.
-    virtual void beginFolderChooser(const std::string& message,
+    /// Shows the folder chooser attached to the window, open at `startFolder` (the toolkit's
+    /// choice when empty), and returns at once. `completion` runs later on the main thread with
+    /// the chosen folder, or nothing when cancelled.
+    virtual void beginFolderChooser(const std::string& message, const std::string& startFolder,
                                     std::function<void(std::optional<std::string>)> completion) = 0;
 
     /// Runs `job` on a background thread.

@@ -26,10 +26,12 @@ WindowDescription makeMainWindow() {
          .text = "Overwrite originals when removing empty tracks"},
         {.control = FileTable,
          .kind = ControlKind::Table,
+         .text = "Polyphonic WAV files",
          .table = TableSettings{.columns = {{"file", "Polyphonic WAV files", 520}}, .allowsMultipleSelection = true}},
         {.control = TrackTable,
          .kind = ControlKind::Table,
-         .table = TableSettings{.columns = {{"num", "#", 40}, {"name", "Name", 140}, {"peak", "Peak", 80},
+         .text = "Tracks",
+         .table = TableSettings{.columns = {{"num", "#", 40}, {"name", "Name", 140}, {"peak", "Peak", 80, true},
                                             {"status", "Status", 70}}}},
         {.control = DetailsLabel, .kind = ControlKind::Label},
         {.control = RemoveAllButton,
@@ -43,6 +45,12 @@ WindowDescription makeMainWindow() {
         {.control = SelectAllButton, .kind = ControlKind::PushButton, .text = "Select All", .action = Action::SelectAllFiles},
         {.control = StatusLabel, .kind = ControlKind::Label, .text = "Choose a directory to scan for polyphonic WAV files."},
         {.control = Progress, .kind = ControlKind::ProgressBar, .hidden = true},
+        {.control = StopButton,
+         .kind = ControlKind::PushButton,
+         .text = "Stop",
+         .action = Action::StopRemoval,
+         .shortcut = "Escape",
+         .hidden = true},
     }};
 
     const std::optional<Control> content;
@@ -77,12 +85,17 @@ WindowDescription makeMainWindow() {
         {SelectAllButton, A::CenterY, RemoveAllButton, A::CenterY},
         {SelectAllButton, A::Trailing, content, A::Trailing, 1, -14},
         {StatusLabel, A::Leading, content, A::Leading, 1, 14},
-        {StatusLabel, A::Trailing, content, A::Trailing, 1, -14},
+        {StatusLabel, A::Trailing, StopButton, A::Leading, 1, -8},
         {StatusLabel, A::Bottom, Progress, A::Top, 1, -6},
         {Progress, A::Leading, content, A::Leading, 1, 14},
-        {Progress, A::Trailing, content, A::Trailing, 1, -14},
+        {Progress, A::Trailing, StopButton, A::Leading, 1, -8},
         {Progress, A::Bottom, content, A::Bottom, 1, -14},
         {Progress, A::Height, {}, A::None, 1, 12},
+        // Beside the status line and the bar, so that neither runs under it.
+        {StopButton, A::Trailing, content, A::Trailing, 1, -14},
+        {StopButton, A::Bottom, content, A::Bottom, 1, -14},
+        // Fixed, so that the status line's natural width cannot push it aside.
+        {StopButton, A::Width, {}, A::None, 1, 80},
     };
     return window;
 }

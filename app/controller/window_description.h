@@ -22,13 +22,14 @@ enum class Control {
     SelectAllButton,
     StatusLabel,
     Progress,
+    StopButton,
 };
-inline constexpr std::size_t kControlCount = 13;
+inline constexpr std::size_t kControlCount = 14;
 
 enum class ControlKind { TextField, PushButton, Checkbox, Table, Label, ProgressBar };
 
 /// What a control sends to the controller when it is used.
-enum class Action { None, Browse, Scan, CompressAll, CompressSelected, SelectAllFiles };
+enum class Action { None, Browse, Scan, CompressAll, CompressSelected, SelectAllFiles, StopRemoval };
 
 enum class Table { Files, Tracks };
 
@@ -36,6 +37,7 @@ struct TableColumn {
     std::string id;
     std::string title;
     double width = 0;
+    bool alignTrailing = false;  // numbers
 };
 
 struct TableSettings {
@@ -50,10 +52,11 @@ struct TableSettings {
 struct ControlDescription {
     Control control;
     ControlKind kind;
-    std::string text{};  // title, label text, or initial field text
+    std::string text{};  // title, label text, initial field text, or a table's accessible name
     std::string placeholder{};
     Action action = Action::None;
     Action returnAction = Action::None;  // sent when Return is pressed in a text field
+    std::string shortcut{};  // a key that clicks the button while it is shown, such as "Escape"
     bool checked = false;
     bool hidden = false;
     std::optional<TableSettings> table{};

@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <numeric>
 
+#include "cell_painting.h"
+
 namespace tracksieve::app {
 
 FittedTableView::FittedTableView(const TableSettings& settings, QWidget* parent) : QTableView(parent) {
@@ -11,6 +13,9 @@ FittedTableView::FittedTableView(const TableSettings& settings, QWidget* parent)
     setSelectionMode(settings.allowsMultipleSelection ? QAbstractItemView::ExtendedSelection
                                                       : QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control; the arrow keys move within it.
+    setTabKeyNavigation(false);
+    setItemDelegate(new CellPainter(this));
     setAlternatingRowColors(settings.alternatingRows);
     setTextElideMode(Qt::ElideMiddle);
     setShowGrid(false);

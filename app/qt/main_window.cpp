@@ -36,6 +36,7 @@ MainWindow::MainWindow(const WindowDescription& window, AppDelegate& delegate) :
     auto* layout = new ConstraintLayout(window, content);
     for (const ControlDescription& description : window.controls) {
         QWidget* widget = makeControl(description);
+        if (description.hidden) widget->hide();
         controls_[static_cast<std::size_t>(description.control)] = widget;
         layout->addWidget(widget);
     }
@@ -67,6 +68,7 @@ QWidget* MainWindow::makeControl(const ControlDescription& description) {
     case ControlKind::PushButton: {
         auto* button = new QPushButton(text);
         button->setAutoDefault(false);
+        if (!description.shortcut.empty()) button->setShortcut(QKeySequence(QString::fromStdString(description.shortcut)));
         connect(button, &QPushButton::clicked, this, [this, action] { delegate_.perform(action); });
         return button;
     }
@@ -78,6 +80,7 @@ QWidget* MainWindow::makeControl(const ControlDescription& description) {
     case ControlKind::Table: {
         const Table which = description.control == Control::FileTable ? Table::Files : Table::Tracks;
         auto* view = new FittedTableView(*description.table);
+        view->setAccessibleName(text);  // a screen reader says more than "table"
         tableColumns_[which] = description.table->columns;
         return view;
     }
@@ -86,7 +89,6 @@ QWidget* MainWindow::makeControl(const ControlDescription& description) {
         auto* bar = new QProgressBar;
         bar->setRange(0, 0);  // indeterminate
         bar->setTextVisible(false);
-        bar->setVisible(!description.hidden);
         return bar;
     }
     }

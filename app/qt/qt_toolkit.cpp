@@ -14,6 +14,7 @@
 
 #include "app_delegate.h"
 #include "main_window.h"
+#include "report_box.h"
 #include "table_model.h"
 
 namespace tracksieve::app {
@@ -29,8 +30,20 @@ QMessageBox::Icon iconFor(AlertStyle style) {
 
 }  // namespace
 
-QtToolkit::QtToolkit() = default;
-QtToolkit::~QtToolkit() = default;
+const QString kWindowGeometry = QStringLiteral("windowGeometry");
+
+// The window's size and place are kept for the next launch, also when the program ends
+// without tearing down (a quit during a scan).
+QtToolkit::QtToolkit(std::unique_ptr<QSettings> settings) : settings_(std::move(settings)) {
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &QtToolkit::saveWindowGeometry);
+}
+
+QtToolkit::~QtToolkit() { saveWindowGeometry(); }
+
+void QtToolkit::saveWindowGeometry() {
+    if (window_) settings_->setValue(kWindowGeometry, window_->saveGeometry());
+    settings_->sync();
+}
 
 void QtToolkit::showWindow(const WindowDescription& window) {
     window_ = std::make_unique<MainWindow>(window, *delegate_);
@@ -39,7 +52,8 @@ void QtToolkit::showWindow(const WindowDescription& window) {
                                              static_cast<int>(window.minimumContentSize.height));
     // The content view asks for the described size; a menu bar inside the window comes on top.
     window_->resize(window_->sizeHint());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const bool restored = window_->restoreGeometry(settings_->value(kWindowGeometry).toByteArray());
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); !restored && screen) {
         QRect frame = window_->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         window_->move(frame.topLeft());
@@ -61,9 +75,39 @@ void QtToolkit::setText(Control control, const std::string& text) {
 
 bool QtToolkit::isChecked(Control checkbox) const { return window_->checkbox(checkbox)->isChecked(); }
 
-void QtToolkit::setProgressRunning(bool running) { window_->progress()->setVisible(running); }
+void QtToolkit::setChecked(Control checkbox, bool checked) { window_->checkbox(checkbox)->setChecked(checked); }
 
-void QtToolkit::reloadTable(Table table) { window_->model(table)->reload(); }
+void QtToolkit::setHidden(Control control, bool hidden) { window_->control(control)->setVisible(!hidden); }
+
+void QtToolkit::setProgressRunning(bool running) {
+    window_->progress()->setRange(0, 0);  // indeterminate
+    window_->progress()->setVisible(running);
+}
+
+void QtToolkit::setProgress(int done, int total) {
+    window_->progress()->setRange(0, total);
+    window_->progress()->setValue(done);
+}
+
+std::optional<std::string> QtToolkit::setting(const std::string& key) const {
+    const QVariant value = settings_->value(qt(key));
+    if (!value.isValid()) return std::nullopt;
+    return value.toString().toStdString();
+}
+
+void QtToolkit::setSetting(const std::string& key, const std::string& value) { settings_->setValue(qt(key), qt(value)); }
+
+void QtToolkit::reloadTable(Table table) {
+    window_->model(table)->reload();
+    // A screen reader asks a focused table for its current cell: a table with rows always has
+    // one (without selecting it), and an empty one takes no focus.
+    QTableView* view = window_->table(table);
+    const bool empty = view->model()->rowCount() == 0;
+    if (!empty && !view->currentIndex().isValid())
+        view->selectionModel()->setCurrentIndex(view->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    if (empty && view->hasFocus()) window_->pathField()->setFocus();
+    view->setFocusPolicy(empty ? Qt::NoFocus : Qt::StrongFocus);
+}
 
 std::vector<int> QtToolkit::selectedRows(Table table) const {
     std::vector<int> rows;
@@ -90,6 +134,12 @@ void QtToolkit::selectRow(Table table, int row) {
 void QtToolkit::selectAllRows(Table table) { window_->table(table)->selectAll(); }
 
 std::size_t QtToolkit::runModal(const Alert& alert) {
+    if (alert.scrolls) {
+        ReportBox box(alert.style == AlertStyle::Critical, qt(alert.messageText), qt(alert.informativeText),
+                      window_.get());
+        box.exec();
+        return 0;
+    }
     QMessageBox box(iconFor(alert.style), QStringLiteral("Tracksieve"), qt(alert.messageText), QMessageBox::NoButton,
                     window_.get());
     box.setInformativeText(qt(alert.informativeText));
@@ -110,10 +160,10 @@ std::size_t QtToolkit::runModal(const Alert& alert) {
     return cancel != alert.buttons.end() ? static_cast<std::size_t>(cancel - alert.buttons.begin()) : 0;
 }
 
-void QtToolkit::beginFolderChooser(const std::string& message,
+void QtToolkit::beginFolderChooser(const std::string& message, const std::string& startFolder,
                                    std::function<void(std::optional<std::string>)> completion) {
     // Qt's chooser has no message line; its title carries the message.
-    auto* chooser = new QFileDialog(window_.get(), qt(message));
+    auto* chooser = new QFileDialog(window_.get(), qt(message), qt(startFolder));
     chooser->setFileMode(QFileDialog::Directory);
     chooser->setOption(QFileDialog::ShowDirsOnly);
     chooser->setWindowModality(Qt::WindowModal);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSettings>
 #include <QThreadPool>
 #include <memory>
 
@@ -16,7 +17,8 @@ class MainWindow;
 /// posting order.
 class QtToolkit : public QObject, public Toolkit {
 public:
-    QtToolkit();
+    /// Keeps what is remembered across launches in `settings`: the user's by default.
+    explicit QtToolkit(std::unique_ptr<QSettings> settings = std::make_unique<QSettings>());
     ~QtToolkit() override;
 
     void attach(AppDelegate& delegate) { delegate_ = &delegate; }
@@ -26,20 +28,28 @@ public:
     std::string text(Control control) const override;
     void setText(Control control, const std::string& text) override;
     bool isChecked(Control checkbox) const override;
+    void setChecked(Control checkbox, bool checked) override;
+    void setHidden(Control control, bool hidden) override;
     void setProgressRunning(bool running) override;
+    void setProgress(int done, int total) override;
+    std::optional<std::string> setting(const std::string& key) const override;
+    void setSetting(const std::string& key, const std::string& value) override;
     void reloadTable(Table table) override;
     std::vector<int> selectedRows(Table table) const override;
     int selectedRow(Table table) const override;
     void selectRow(Table table, int row) override;
     void selectAllRows(Table table) override;
     std::size_t runModal(const Alert& alert) override;
-    void beginFolderChooser(const std::string& message,
+    void beginFolderChooser(const std::string& message, const std::string& startFolder,
                             std::function<void(std::optional<std::string>)> completion) override;
     void postBackground(std::function<void()> job) override;
     void postMain(std::function<void()> block) override;
     void terminate() override;
 
 private:
+    void saveWindowGeometry();
+
+    std::unique_ptr<QSettings> settings_;
     AppDelegate* delegate_ = nullptr;
     QThreadPool pool_;  // waits for its jobs when destroyed
     std::unique_ptr<MainWindow> window_;

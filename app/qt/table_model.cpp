@@ -2,9 +2,17 @@
 
 #include <QWidget>
 
+#include "cell_painting.h"
 #include "text_colors.h"
 
 namespace tracksieve::app {
+namespace {
+
+QVariant alignment(const TableColumn& column) {
+    return QVariant::fromValue((column.alignTrailing ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+}
+
+}  // namespace
 
 TableModel::TableModel(AppDelegate& delegate, Table table, std::vector<TableColumn> columns, const QWidget& view)
     : delegate_(delegate), table_(table), columns_(std::move(columns)), view_(view) {}
@@ -23,21 +31,43 @@ int TableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TableModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole && role != Qt::ForegroundRole) return {};
     if (!index.isValid() || static_cast<std::size_t>(index.column()) >= columns_.size()) return {};
-    const std::optional<Cell> cell =
-        delegate_.viewForTableColumn(table_, columns_[static_cast<std::size_t>(index.column())].id, index.row());
+    const TableColumn& column = columns_[static_cast<std::size_t>(index.column())];
+    if (role == Qt::TextAlignmentRole) return alignment(column);
+    if (role != Qt::DisplayRole && role != Qt::ForegroundRole && role != LevelBarRole && role != LevelBarColorRole &&
+        role != ShortenedSpanRole)
+        return {};
+    const std::optional<Cell> cell = delegate_.viewForTableColumn(table_, column.id, index.row());
     if (!cell) return {};
-    if (role == Qt::DisplayRole) return QString::fromStdString(cell->text);
-    if (cell->color == TextColor::Label) return {};
-    return textColor(cell->color, view_.palette());
+    switch (role) {
+    case Qt::DisplayRole: return QString::fromStdString(cell->text);
+    case LevelBarRole:
+        if (!cell->bar) return {};
+        return QPointF(cell->bar->level, cell->bar->threshold);
+    case LevelBarColorRole:
+        if (!cell->bar) return {};
+        return textColor(cell->bar->color, view_.palette());
+    case ShortenedSpanRole: {
+        if (cell->shortenLength == 0) return {};
+        // Byte offsets in UTF-8 become character offsets in UTF-16.
+        const auto length = [&](std::size_t bytes) {
+            return static_cast<int>(QString::fromUtf8(cell->text.data(), static_cast<qsizetype>(bytes)).size());
+        };
+        const int from = length(cell->shortenFrom);
+        return QPoint(from, length(cell->shortenFrom + cell->shortenLength) - from);
+    }
+    default:
+        if (cell->color == TextColor::Label) return {};
+        return textColor(cell->color, view_.palette());
+    }
 }
 
 QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        static_cast<std::size_t>(section) >= columns_.size())
-        return {};
-    return QString::fromStdString(columns_[static_cast<std::size_t>(section)].title);
+    if (orientation != Qt::Horizontal || section < 0 || static_cast<std::size_t>(section) >= columns_.size()) return {};
+    const TableColumn& column = columns_[static_cast<std::size_t>(section)];
+    if (role == Qt::TextAlignmentRole) return alignment(column);
+    if (role != Qt::DisplayRole) return {};
+    return QString::fromStdString(column.title);
 }
 
 }  // namespace tracksieve::app

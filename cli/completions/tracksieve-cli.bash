@@ -22,12 +22,8 @@ _tracksieve_cli() {
     esac
   done
 
-  # Options followed by a value: a number or a list has nothing to offer, a path has.
+  # Options followed by a value: a path has files or folders to offer.
   case $command:$prev in
-    *:--threshold | *:--keep | *:--remove)
-      COMPREPLY=()
-      return
-      ;;
     slim:-o | slim:--output)
       _tracksieve_cli_wav_files "$cur"
       return
@@ -40,9 +36,9 @@ _tracksieve_cli() {
 
   local options
   case $command in
-    scan) options='-h --help -r --recursive --json --csv --threshold' ;;
-    slim) options='-h --help --overwrite -o --output --threshold --keep --remove --same-tracks' ;;
-    split) options='-h --help -o --output --threshold --keep --remove' ;;
+    scan) options='-h --help -r --recursive --json --csv' ;;
+    slim) options='-h --help --overwrite -o --output' ;;
+    split) options='-h --help -o --output' ;;
     *) options='-h --help --version' ;;
   esac
   if [[ $cur == -* ]]; then

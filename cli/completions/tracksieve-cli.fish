@@ -12,21 +12,13 @@ complete -c tracksieve-cli -n '__fish_seen_subcommand_from scan' -s h -l help -d
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from scan' -s r -l recursive -d 'Include subfolders'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from scan' -l json -d 'Print the results as one JSON object'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from scan' -l csv -d 'Print one row per track as CSV'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from scan' -l threshold -x -d 'Level in dBFS below which a track is empty'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from scan' -a '(__fish_complete_directories)'
 
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -s h -l help -d 'Print help and exit'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -l overwrite -d 'Replace each file itself'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -s o -l output -r -F -d 'Write the result to this path'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -l threshold -x -d 'Level in dBFS below which a track is empty'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -l keep -x -d 'Tracks to keep: numbers or names'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -l remove -x -d 'Tracks to remove: numbers or names'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -l same-tracks -d 'Remove a track only where it is silent in every file of its layout'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from slim' -F
 
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from split' -s h -l help -d 'Print help and exit'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from split' -s o -l output -x -a '(__fish_complete_directories)' -d 'Write the files into this folder'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from split' -l threshold -x -d 'Level in dBFS below which a track is empty'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from split' -l keep -x -d 'Tracks to keep: numbers or names'
-complete -c tracksieve-cli -n '__fish_seen_subcommand_from split' -l remove -x -d 'Tracks to remove: numbers or names'
 complete -c tracksieve-cli -n '__fish_seen_subcommand_from split' -F

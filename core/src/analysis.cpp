@@ -122,6 +122,7 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
     // A crashed recorder may leave a size that runs past the end of the file: only the frames
     // really there count, so that the duration matches what a slim copy will hold.
     const std::uint64_t totalFrames = wav.dataBytesPresent / wav.blockAlign;
+    info.lengthTakenFromFile = wav.lengthTakenFromFile;
     info.durationSeconds =
         wav.sampleRate == 0 ? 0.0 : static_cast<double>(totalFrames) / static_cast<double>(wav.sampleRate);
 

@@ -1,12 +1,17 @@
 #include "bext_track_lines.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
+
+#include "recorder_metadata.h"
+#include "riff_reading.h"
 
 namespace tracksieve {
 namespace {
 
 constexpr std::string_view kTrackLinePrefix = "sTRK";
+constexpr std::size_t kDescriptionSize = 256;
 
 // The n of a line "sTRKn=...", or nothing for any other line.
 std::optional<int> trackNumberOf(std::string_view line) {
@@ -38,6 +43,30 @@ std::string dropRemovedTrackLines(std::string_view description, const std::set<i
     kept.append(description.substr(text.size()));
     kept.resize(description.size(), '\0');
     return kept;
+}
+
+std::set<int> keptTrackNumbers(const std::vector<MetaChunk>& before, const std::vector<MetaChunk>& after,
+                               const std::vector<std::int32_t>& keptIndices, std::size_t channels) {
+    std::string_view ixmlText;
+    for (const std::vector<MetaChunk>* chunks : {&before, &after}) {
+        for (const MetaChunk& chunk : *chunks) {
+            if (isXmlChunkId(chunk.id) && !isAdmDocumentChunk(chunk.id, chunk.body)) ixmlText = chunk.body;
+        }
+    }
+    const std::vector<int> numbers = readIxmlTrackNumbers(ixmlText, channels);
+    std::set<int> kept;
+    for (const std::int32_t index : keptIndices) {
+        if (index >= 0 && static_cast<std::size_t>(index) < numbers.size()) kept.insert(numbers[static_cast<std::size_t>(index)]);
+    }
+    return kept;
+}
+
+void dropRemovedTrackLinesFromBext(std::vector<MetaChunk>& chunks, const std::set<int>& keptTracks) {
+    for (MetaChunk& chunk : chunks) {
+        if (chunk.id != "bext") continue;
+        const std::size_t size = std::min(chunk.body.size(), kDescriptionSize);
+        chunk.body.replace(0, size, dropRemovedTrackLines(std::string_view(chunk.body).substr(0, size), keptTracks));
+    }
 }
 
 }  // namespace tracksieve

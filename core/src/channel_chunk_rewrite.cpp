@@ -11,6 +11,11 @@ constexpr std::size_t kPeakHeaderSize = 8;
 constexpr std::size_t kPeakPairSize = 8;
 constexpr std::size_t kChnaHeaderSize = 4;
 constexpr std::size_t kChnaEntrySize = 40;
+// Version, format, points per value, block size, channels, frames, peak-of-peaks position,
+// offset to the peaks, time stamp (28) and a reserved 60 bytes.
+constexpr std::size_t kLevlHeaderSize = 120;
+constexpr std::size_t kLevlChannelsAt = 16;
+constexpr std::uint64_t kChunkHeaderSize = 8;
 
 const unsigned char* bytesOf(std::string_view text) { return reinterpret_cast<const unsigned char*>(text.data()); }
 
@@ -22,6 +27,38 @@ std::optional<std::string> rewritePeakBody(std::string_view body, const std::vec
     std::string rewritten(body.substr(0, kPeakHeaderSize));
     for (std::size_t channel = 0; channel < channelMap.size(); ++channel) {
         if (channelMap[channel] >= 0) rewritten += body.substr(kPeakHeaderSize + channel * kPeakPairSize, kPeakPairSize);
+    }
+    return rewritten;
+}
+
+std::optional<std::string> rewriteLevlBody(std::string_view body, const std::vector<std::int32_t>& channelMap) {
+    if (body.size() < kLevlHeaderSize) return std::nullopt;
+    const unsigned char* bytes = bytesOf(body);
+    const std::uint32_t bytesPerPoint = le::readU32(bytes + 4);
+    const std::uint32_t pointsPerValue = le::readU32(bytes + 8);
+    const std::uint32_t channels = le::readU32(bytes + kLevlChannelsAt);
+    const std::uint32_t frames = le::readU32(bytes + 20);
+    // Counted from the start of the chunk's header.
+    const std::uint32_t offsetToPeaks = le::readU32(bytes + 28);
+    if ((bytesPerPoint != 1 && bytesPerPoint != 2) || (pointsPerValue != 1 && pointsPerValue != 2) ||
+        channels != channelMap.size() || offsetToPeaks < kChunkHeaderSize + kLevlHeaderSize) {
+        return std::nullopt;
+    }
+    const std::uint64_t peaksAt = offsetToPeaks - kChunkHeaderSize;
+    const std::uint64_t valueSize = std::uint64_t{bytesPerPoint} * pointsPerValue;
+    if (body.size() != peaksAt + std::uint64_t{frames} * channels * valueSize) return std::nullopt;
+
+    std::string rewritten(body.substr(0, static_cast<std::size_t>(peaksAt)));
+    std::uint32_t keptChannels = 0;
+    for (const std::int32_t position : channelMap) keptChannels += position >= 0 ? 1 : 0;
+    le::writeU32(reinterpret_cast<unsigned char*>(rewritten.data()) + kLevlChannelsAt, keptChannels);
+    rewritten.reserve(static_cast<std::size_t>(peaksAt + std::uint64_t{frames} * keptChannels * valueSize));
+    for (std::uint64_t at = peaksAt; at < body.size(); at += valueSize * channels) {
+        for (std::size_t channel = 0; channel < channels; ++channel) {
+            if (channelMap[channel] >= 0) {
+                rewritten += body.substr(static_cast<std::size_t>(at + channel * valueSize), static_cast<std::size_t>(valueSize));
+            }
+        }
     }
     return rewritten;
 }

@@ -21,4 +21,9 @@ std::optional<std::string> rewritePeakBody(std::string_view body, const std::vec
 /// and both counts are recomputed.
 std::optional<std::string> rewriteChnaBody(std::string_view body, const std::vector<std::int32_t>& channelMap);
 
+/// `levl` (EBU peak envelope): a header naming the channel count, then per envelope frame one
+/// value of one or two points per channel, interleaved; the kept channels' values, in output
+/// order, under a header naming their count.
+std::optional<std::string> rewriteLevlBody(std::string_view body, const std::vector<std::int32_t>& channelMap);
+
 }  // namespace tracksieve

@@ -51,9 +51,13 @@ bool isCandidateEntry(const fs::directory_entry& entry, int minChannels) {
 }
 
 // std::string compares through char_traits<char>, which orders bytes as unsigned char: plain
-// byte order, no case folding, no locale.
+// byte order, no case folding, no locale. Takes of the same name in several folders (recorders
+// restart their numbers) follow their folders' order, so every scan lists them alike.
 bool fileNameLess(const fs::path& a, const fs::path& b) {
-    return pathToUtf8(a.filename()) < pathToUtf8(b.filename());
+    const std::string nameA = pathToUtf8(a.filename());
+    const std::string nameB = pathToUtf8(b.filename());
+    if (nameA != nameB) return nameA < nameB;
+    return pathToUtf8(a) < pathToUtf8(b);
 }
 
 // Unreadable corners of a tree must not cost the user the files found elsewhere in it, nor go

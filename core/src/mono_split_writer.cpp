@@ -16,6 +16,7 @@
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
+#include "platform_file.h"
 #include "read_ahead_pieces.h"
 #include "source_chunk_walk.h"
 #include "split_metadata.h"
@@ -66,6 +67,7 @@ struct SplitPlan {
     std::size_t frameBytes = 0;
     std::uint64_t frames = 0;
     std::uint16_t bytesPerSample = 0;
+    unsigned permissions = 0;  // the source's, for every mono file
     std::vector<MonoFilePlan> files;
 };
 
@@ -112,6 +114,8 @@ SplitPlan planSplit(const fs::path& source, const PolyWavInfo& record, const std
     }
 
     SplitPlan plan;
+    platform::FileIdentity identity;
+    plan.permissions = platform::identify(source, identity) ? identity.permissions : 0600u;
     plan.dataOffset = layout.dataOffset;
     plan.frameBytes = layout.fmt.blockAlign;
     plan.frames = layout.dataBytesPresent / layout.fmt.blockAlign;
@@ -175,7 +179,7 @@ class MonoFiles {
 public:
     explicit MonoFiles(const SplitPlan& plan) : plan_(plan) {
         for (const MonoFilePlan& file : plan.files) {
-            files_.push_back(std::make_unique<OutputFile>(file.path));
+            files_.push_back(std::make_unique<OutputFile>(file.path, plan.permissions));
             files_.back()->write(file.head.data(), file.head.size());
         }
     }

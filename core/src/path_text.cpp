@@ -11,4 +11,12 @@ std::filesystem::path pathFromUtf8(std::string_view text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+std::string shownName(const std::filesystem::path& file, const std::filesystem::path& scannedFolder) {
+    if (scannedFolder.empty()) return pathToUtf8(file.filename());
+    const std::filesystem::path relative = file.lexically_normal().lexically_relative(scannedFolder.lexically_normal());
+    // A file outside the folder (never one the scan found) is named by itself.
+    if (relative.empty() || *relative.begin() == "..") return pathToUtf8(file.filename());
+    return pathToUtf8(relative);
+}
+
 }  // namespace tracksieve

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "tracksieve/signal_cleanup.h"
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -13,8 +15,12 @@
 #include <algorithm>
 #include <climits>
 #else
-#include <cstdio>
+#include <array>
+#include <atomic>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -61,11 +67,78 @@ void setReadFaultInjector(ReadFaultInjector injector) { readFaultInjector() = st
 
 #ifdef _WIN32
 
-int createNewFile(const std::filesystem::path& path) {
-    if (injectedFailure(FileOperation::Create)) return -1;
-    // _O_EXCL with _O_CREAT opens with CREATE_NEW, which refuses any existing entry.
-    return ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+bool identify(const std::filesystem::path& path, FileIdentity& identity) {
+    struct _stat64 status {};
+    if (::_wstat64(path.c_str(), &status) != 0) return false;
+    // No inode here; the size and the times still change with every rewrite.
+    identity.device = static_cast<std::uint64_t>(status.st_dev);
+    identity.inode = static_cast<std::uint64_t>(status.st_ino);
+    identity.size = static_cast<std::uint64_t>(status.st_size);
+    identity.modifiedNanoseconds = static_cast<std::int64_t>(status.st_mtime) * 1000000000;
+    identity.changedNanoseconds = static_cast<std::int64_t>(status.st_ctime) * 1000000000;
+    identity.permissions = static_cast<unsigned>(status.st_mode) & 0777u;
+    identity.regularFile = (status.st_mode & _S_IFMT) == _S_IFREG;
+    return true;
 }
+
+Folder::Folder(const std::filesystem::path& path) : path_(path.empty() ? std::filesystem::path(".") : path) {}
+
+Folder::~Folder() = default;
+
+bool Folder::isOpen() const {
+    std::error_code ec;
+    return std::filesystem::is_directory(path_, ec);
+}
+
+// _O_EXCL with _O_CREAT opens with CREATE_NEW, which refuses any existing entry. _wopen shares
+// the file for reading and writing but not for deletion: while it is open, no other run can
+// remove it, which is all the lock there is here. A new file takes its rights from its folder.
+int Folder::createLockedFile(const std::filesystem::path& name, unsigned) const {
+    if (injectedFailure(FileOperation::Create)) return -1;
+    return ::_wopen((path_ / name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
+}
+
+// While it is open here no one can remove or rename it, so its name still names it.
+bool Folder::namesOpenFile(const std::filesystem::path&, int) const { return true; }
+
+// An open file cannot be removed here; the name is still ours until it is closed.
+void Folder::discardOpenFile(const std::filesystem::path& name, int fd) const {
+    closeFile(fd);
+    std::error_code ignored;
+    std::filesystem::remove(path_ / name, ignored);
+}
+
+// A file another run still writes cannot be removed: its open refuses deletion.
+void Folder::removeIfAbandoned(const std::filesystem::path& name) const {
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(path_ / name, ec))) return;
+    std::filesystem::remove(path_ / name, ec);
+}
+
+std::error_code Folder::moveOpenFileOnto(int& fd, const std::filesystem::path& from,
+                                         const std::filesystem::path& to) const {
+    // An open file cannot be moved here.
+    closeFile(fd);
+    fd = -1;
+    if (injectedFailure(FileOperation::Rename)) return {errno, std::generic_category()};
+    // With write-through the call returns only once the move is on disk.
+    if (!::MoveFileExW((path_ / from).c_str(), (path_ / to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return {static_cast<int>(::GetLastError()), std::system_category()};
+    }
+    return {};
+}
+
+// The rename was written through; Windows has no separate flush for a folder's entries.
+bool Folder::sync() const { return true; }
+
+// Windows ends a process on these signals on a thread of its own, with the file still open and
+// so not removable; the next run removes what is left.
+int Folder::removeOnSignal(const std::filesystem::path&) const { return -1; }
+
+void forgetOnSignal(int) {}
+
+int duplicateDescriptor(int fd) { return ::_dup(fd); }
 
 bool writeAll(int fd, const void* bytes, std::size_t size) {
     const auto* next = static_cast<const char*>(bytes);
@@ -88,7 +161,13 @@ bool syncFile(int fd) {
     return ::_commit(fd) == 0;  // FlushFileBuffers
 }
 
-bool closeFile(int fd) { return ::_close(fd) == 0; }
+bool closeFile(int fd) {
+    const bool injected = injectedFailure(FileOperation::Close);
+    const int saved = errno;
+    const bool closed = ::_close(fd) == 0;
+    if (injected) errno = saved;
+    return closed && !injected;
+}
 
 int openForReading(const std::filesystem::path& path) {
     return ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
@@ -113,31 +192,16 @@ std::int64_t sizeOfOpenFile(int fd) {
     return ::_fstat64(fd, &status) == 0 ? status.st_size : -1;
 }
 
-// _wopen shares the file for reading and writing but not for deletion: while it is open here,
-// no one can remove or rename it, so its name still names it.
-bool namesOpenFile(const std::filesystem::path&, int) { return true; }
-
-// An open file cannot be removed here; the name is still ours until it is closed.
-void discardOpenFile(const std::filesystem::path& path, int fd) {
-    closeFile(fd);
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-}
-
 // A new file takes its access rights from its folder; there is no mode or owner to carry over.
 bool copyModeAndOwner(int, const std::filesystem::path&) { return true; }
 
-std::error_code renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (injectedFailure(FileOperation::Rename)) return {errno, std::generic_category()};
-    // With write-through the call returns only once the move is on disk.
-    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return {static_cast<int>(::GetLastError()), std::system_category()};
-    }
-    return {};
-}
+}  // namespace tracksieve::platform
 
-// The rename was written through; Windows has no separate flush for a folder's entries.
-bool syncDirectory(const std::filesystem::path&) { return true; }
+namespace tracksieve {
+
+void removeUnfinishedOutputsOnSignals() {}
+
+}  // namespace tracksieve
 
 #else
 
@@ -152,13 +216,142 @@ bool flushToDevice(int fd) {
 #endif
 }
 
+std::int64_t nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// The files to remove should a signal end the process: lock-free, since the handler may run
+// in the middle of any change to them. A slot's folder is -1 when free, kClaimed while filled.
+constexpr int kClaimed = -2;
+struct RemovalSlot {
+    std::atomic<int> folder{-1};
+    std::array<char, 256> name{};
+};
+std::array<RemovalSlot, 16> removalSlots;
+
+constexpr std::array<int, 3> kEndingSignals = {SIGINT, SIGTERM, SIGHUP};
+
+void removeUnfinishedOutputsAndEnd(int signal) {
+    for (RemovalSlot& slot : removalSlots) {
+        const int folder = slot.folder.load();
+        if (folder >= 0) ::unlinkat(folder, slot.name.data(), 0);
+    }
+    // The handler was reset on entry: once it returns, the signal ends the process as usual.
+    ::raise(signal);
+}
+
 }  // namespace
 
-int createNewFile(const std::filesystem::path& path) {
+bool identify(const std::filesystem::path& path, FileIdentity& identity) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return false;
+    identity.device = static_cast<std::uint64_t>(status.st_dev);
+    identity.inode = static_cast<std::uint64_t>(status.st_ino);
+    identity.size = static_cast<std::uint64_t>(status.st_size);
+#ifdef __APPLE__
+    identity.modifiedNanoseconds = nanoseconds(status.st_mtimespec);
+    identity.changedNanoseconds = nanoseconds(status.st_ctimespec);
+#else
+    identity.modifiedNanoseconds = nanoseconds(status.st_mtim);
+    identity.changedNanoseconds = nanoseconds(status.st_ctim);
+#endif
+    identity.permissions = static_cast<unsigned>(status.st_mode) & 0777u;
+    identity.regularFile = S_ISREG(status.st_mode);
+    return true;
+}
+
+Folder::Folder(const std::filesystem::path& path) {
+    const std::filesystem::path folder = path.empty() ? std::filesystem::path(".") : path;
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#ifdef O_PATH
+    // A folder one may enter and write to but not list still takes files.
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+Folder::~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool Folder::isOpen() const { return fd_ >= 0; }
+
+int Folder::createLockedFile(const std::filesystem::path& name, unsigned permissions) const {
     if (injectedFailure(FileOperation::Create)) return -1;
     // O_EXCL refuses any existing entry, and with O_CREAT it never follows a symbolic link.
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(permissions & 0777u));
+    if (fd < 0) return -1;
+    // Refused only when another run holds it, to remove it: a file system without locks leaves
+    // the file unlocked, and the check before the rename still tells when it is gone.
+    const bool takenByAnother = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (takenByAnother || !namesOpenFile(name, fd)) {
+        ::close(fd);
+        errno = EEXIST;
+        return -1;
+    }
+    return fd;
 }
+
+bool Folder::namesOpenFile(const std::filesystem::path& name, int fd) const {
+    struct stat named {};
+    struct stat open {};
+    return ::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
+           sameFile(named, open);
+}
+
+// Removed while still open: the name cannot pass to another file in between.
+void Folder::discardOpenFile(const std::filesystem::path& name, int fd) const {
+    if (namesOpenFile(name, fd)) ::unlinkat(fd_, name.c_str(), 0);
+    ::close(fd);
+}
+
+void Folder::removeIfAbandoned(const std::filesystem::path& name) const {
+    struct stat entry {};
+    if (::fstatat(fd_, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) return;
+    // Unlinking a link never touches its target, and no run writes through one.
+    if (S_ISLNK(entry.st_mode)) {
+        ::unlinkat(fd_, name.c_str(), 0);
+        return;
+    }
+    if (!S_ISREG(entry.st_mode)) return;
+    const int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(name, fd)) ::unlinkat(fd_, name.c_str(), 0);
+    ::close(fd);
+}
+
+// Moved while still open, so that it stays locked until it carries its final name.
+std::error_code Folder::moveOpenFileOnto(int& fd, const std::filesystem::path& from,
+                                         const std::filesystem::path& to) const {
+    if (injectedFailure(FileOperation::Rename) || ::renameat(fd_, from.c_str(), fd_, to.c_str()) != 0) {
+        return {errno, std::generic_category()};
+    }
+    ::close(fd);
+    fd = -1;
+    return {};
+}
+
+bool Folder::sync() const { return flushToDevice(fd_); }
+
+int Folder::removeOnSignal(const std::filesystem::path& name) const {
+    const std::string& text = name.native();
+    for (std::size_t i = 0; i < removalSlots.size(); ++i) {
+        RemovalSlot& slot = removalSlots[i];
+        int free = -1;
+        if (text.size() >= slot.name.size() || !slot.folder.compare_exchange_strong(free, kClaimed)) continue;
+        std::memcpy(slot.name.data(), text.c_str(), text.size() + 1);
+        slot.folder.store(fd_);
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void forgetOnSignal(int slot) {
+    if (slot >= 0) removalSlots[static_cast<std::size_t>(slot)].folder.store(-1);
+}
+
+int duplicateDescriptor(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
 bool writeAll(int fd, const void* bytes, std::size_t size) {
     const auto* next = static_cast<const char*>(bytes);
@@ -186,9 +379,34 @@ bool syncFile(int fd) {
     return flushToDevice(fd);
 }
 
-bool closeFile(int fd) { return ::close(fd) == 0; }
+// A failing close is injected after the real one, which must happen all the same.
+bool closeFile(int fd) {
+    const bool injected = injectedFailure(FileOperation::Close);
+    const int error = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!injected) return closed;
+    errno = error;
+    return false;
 
-int openForReading(const std::filesystem::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+}
+
+// Only a regular file is opened: a FIFO would hold the open up for good, and opening a device
+// may do something. Without blocking, so that one swapped in after the check cannot either.
+int openForReading(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
 
 std::int64_t readAt(int fd, void* bytes, std::size_t size, std::uint64_t offset) {
     for (;;) {
@@ -205,19 +423,6 @@ std::int64_t sizeOfOpenFile(int fd) {
     return ::fstat(fd, &status) == 0 ? status.st_size : -1;
 }
 
-bool namesOpenFile(const std::filesystem::path& path, int fd) {
-    struct stat named {};
-    struct stat open {};
-    return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
-           named.st_ino == open.st_ino;
-}
-
-// Removed while still open: the name cannot pass to another file in between.
-void discardOpenFile(const std::filesystem::path& path, int fd) {
-    if (namesOpenFile(path, fd)) ::unlink(path.c_str());
-    closeFile(fd);
-}
-
 bool copyModeAndOwner(int fd, const std::filesystem::path& model) {
     struct stat status {};
     if (::stat(model.c_str(), &status) != 0) return false;
@@ -227,20 +432,26 @@ bool copyModeAndOwner(int fd, const std::filesystem::path& model) {
     return ::fchmod(fd, status.st_mode & 07777) == 0;
 }
 
-std::error_code renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (injectedFailure(FileOperation::Rename) || std::rename(from.c_str(), to.c_str()) != 0) {
-        return {errno, std::generic_category()};
+}  // namespace tracksieve::platform
+
+namespace tracksieve {
+
+void removeUnfinishedOutputsOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = platform::removeUnfinishedOutputsAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : platform::kEndingSignals) sigaddset(&action.sa_mask, signal);
+    action.sa_flags = SA_RESETHAND;
+    for (const int signal : platform::kEndingSignals) {
+        struct sigaction previous {};
+        // A signal ignored by whoever started the program (nohup) stays ignored.
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
     }
-    return {};
+    // A file grown past the size limit is then a write that fails, for that file alone.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
-bool syncDirectory(const std::filesystem::path& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = flushToDevice(fd);
-    return (::close(fd) == 0) && synced;
-}
+}  // namespace tracksieve
 
 #endif
-
-}  // namespace tracksieve::platform

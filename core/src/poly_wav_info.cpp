@@ -29,8 +29,8 @@ int PolyWavInfo::emptyCount() const {
     return static_cast<int>(std::count_if(tracks.begin(), tracks.end(), [](const TrackInfo& t) { return t.empty; }));
 }
 
-std::string PolyWavInfo::summary() const {
-    const std::string fileName = pathToUtf8(path.filename());
+std::string PolyWavInfo::summary(const std::filesystem::path& scannedFolder) const {
+    const std::string fileName = shownName(path, scannedFolder);
     if (!error.empty()) return fileName + kSeparator + "error: " + error;
 
     std::string line;

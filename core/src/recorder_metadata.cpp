@@ -153,4 +153,30 @@ void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& nam
     }
 }
 
+std::vector<int> readIxmlTrackNumbers(std::string_view ixmlText, std::size_t channels) {
+    std::vector<int> numbers(channels);
+    for (std::size_t i = 0; i < channels; ++i) numbers[i] = static_cast<int>(i + 1);
+    const std::string_view scope = trackListScope(ixmlText);
+
+    std::size_t searchFrom = 0;
+    // A damaged list may repeat its tracks endlessly; a few beyond the channel count are enough.
+    for (std::size_t position = 0; position <= channels + 8; ++position) {
+        const std::optional<std::string_view> track = findElement(scope.substr(searchFrom), "TRACK");
+        if (!track) break;
+        searchFrom = static_cast<std::size_t>(track->data() - scope.data()) + track->size();
+
+        const std::optional<NumberElement> channelIndex = findNumberElement(*track, "CHANNEL_INDEX");
+        const std::optional<std::int32_t> number =
+            channelIndex ? toNumber<std::int32_t>(channelIndex->digits) : std::nullopt;
+        if (!number) continue;
+        std::size_t slot = position;
+        if (const std::optional<NumberElement> interleave = findNumberElement(*track, "INTERLEAVE_INDEX")) {
+            const std::optional<std::int32_t> k = toNumber<std::int32_t>(interleave->digits);
+            if (k && *k >= 1 && static_cast<std::size_t>(*k) <= channels) slot = static_cast<std::size_t>(*k) - 1;
+        }
+        if (slot < channels) numbers[slot] = *number;
+    }
+    return numbers;
+}
+
 }  // namespace tracksieve

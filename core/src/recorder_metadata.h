@@ -31,6 +31,10 @@ std::string_view trackListScope(std::string_view ixmlText);
 /// when it has none or it is out of range; names keep their XML references undecoded.
 void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& names);
 
+/// The track number of each of `channels` channels: the CHANNEL_INDEX of the iXML track on it
+/// (placed by its INTERLEAVE_INDEX, else by its position in the list), else its 1-based position.
+std::vector<int> readIxmlTrackNumbers(std::string_view ixmlText, std::size_t channels);
+
 /// The value of the line "KEY=value" in a bext Description, as Sound Devices recorders write
 /// "sSCENE=12A" (lines end in CR LF or LF), without surrounding blanks; empty when absent.
 std::string bextDescriptionValue(std::string_view description, std::string_view key);

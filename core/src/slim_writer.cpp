@@ -1,24 +1,31 @@
 #include "tracksieve/slim_writer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
-#include <fstream>
+#include <istream>
 #include <limits>
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
 
 #include "analysis_pieces.h"
+#include "bext_track_lines.h"
 #include "frame_pieces.h"
 #include "kept_channel_gather.h"
 #include "little_endian.h"
 #include "output_file.h"
+#include "platform_file.h"
+#include "riff_head.h"
 #include "slim_routes.h"
 #include "source_chunk_walk.h"
+#include "source_file_buffer.h"
+#include "system_reason.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/track_list_rewrite.h"
 
@@ -95,13 +102,32 @@ std::uint64_t listSize(const std::vector<MetaChunk>& chunks) {
     return total;
 }
 
-void writeChunk(OutputFile& out, const MetaChunk& c) {
+void writeChunk(OutputFile& out, const MetaChunk& c, RiffForm form) {
     unsigned char header[8];
     std::copy_n(c.id.data(), 4, header);
-    le::writeU32(header + 4, static_cast<std::uint32_t>(c.body.size()));
+    le::writeU32(header + 4, sizeField(form, c.body.size()));
     out.write(header, sizeof header);
     out.write(c.body.data(), c.body.size());
     out.writeZeros(c.body.size() % 2);
+}
+
+// What the source was when the slim began. Nothing but a regular file is opened: a FIFO or a
+// device could block the open or never end.
+platform::FileIdentity identifySource(const fs::path& source) {
+    platform::FileIdentity identity;
+    // The reader's own message for a file it cannot open.
+    if (!platform::identify(source, identity)) throw std::runtime_error("Could not open file");
+    if (!identity.regularFile) throw std::runtime_error("Not a regular file");
+    return identity;
+}
+
+// A copy of a file replaced (a new take moved in) or rewritten in place since the slim began
+// may hold neither take whole: it must not be put in place.
+void requireUnchangedSource(const fs::path& source, const platform::FileIdentity& before) {
+    constexpr const char* kChanged = "The source file changed while it was being slimmed";
+    platform::FileIdentity now;
+    if (!platform::identify(source, now)) throw std::runtime_error(withSystemReason(kChanged, errno));
+    if (!now.sameFileUnchanged(before)) throw std::runtime_error(kChanged);
 }
 
 bool namesSameFile(const fs::path& a, const fs::path& b) {
@@ -113,7 +139,10 @@ bool namesSameFile(const fs::path& a, const fs::path& b) {
 // piece at a time.
 void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const KeptChannelGather& gather,
                     std::uint64_t frames, OutputFile& out) {
-    std::ifstream in(source, std::ios::binary);
+    SourceFileBuffer buffer;
+    if (!buffer.open(source)) throw std::runtime_error("Could not open source file");
+    std::istream in(&buffer);
+    in.exceptions(std::ios::badbit);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
     FramePieceReader reader(in, layout.fmt.blockAlign, frames, KeptChannelGather::kSlack);
     std::vector<unsigned char> outputPiece(reader.pieceFrames() * gather.outputFrameBytes() + KeptChannelGather::kSlack);
@@ -130,15 +159,25 @@ void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const Ke
     }
 }
 
+// `fact` counts the frames per channel: in the copy, exactly those copied.
+void countCopiedFrames(std::vector<MetaChunk>& chunks, std::uint64_t frames) {
+    for (MetaChunk& chunk : chunks) {
+        if (chunk.id != "fact" || chunk.body.size() < 4) continue;
+        le::writeU32(reinterpret_cast<unsigned char*>(chunk.body.data()),
+                     static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, kSizeInDs64)));
+    }
+}
+
 // Everything the copy writes around the kept samples, worked out before its first byte.
 struct SlimPlan {
     SourceLayout layout;
     std::vector<MetaChunk> before;
     std::vector<MetaChunk> after;
+    RiffForm form = RiffForm::Riff;
+    std::string head;  // the file header, and `ds64` in a 64-bit form
     std::string fmtBytes;
     std::uint64_t frames = 0;
     std::uint64_t dataSize = 0;
-    std::uint64_t riffSize = 0;
     KeptChannelGather gather;
 };
 
@@ -164,6 +203,11 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
 
     std::vector<MetaChunk> before = std::move(layout.beforeAudio);
     std::vector<MetaChunk> after = std::move(layout.afterAudio);
+    const std::set<int> keptTracks = keptTrackNumbers(before, after, kept.indices, static_cast<std::size_t>(channels));
+    for (std::vector<MetaChunk>* chunks : {&before, &after}) {
+        dropRemovedTrackLinesFromBext(*chunks, keptTracks);
+        countCopiedFrames(*chunks, frames);
+    }
     rewriteMetaChunks(before, kept.names, kept.channelMap);
     rewriteMetaChunks(after, kept.names, kept.channelMap);
     if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({"iXML", buildTrackListIxml(kept.names)});
@@ -171,14 +215,20 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
     // The `fmt ` chunk is made first so that the RIFF size counts exactly the form written.
     std::ostringstream fmtBytes;
     writeFmtChunk(fmtBytes, fmt, layout.fmt.sampleFormat);
-    const std::uint64_t riffSize = 4 + fmtBytes.view().size() +
-                                   kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
-    if (riffSize > std::numeric_limits<std::uint32_t>::max()) {
-        throw std::runtime_error("The slim file would exceed the 4 GiB size limit of a WAV file");
+    const std::uint64_t plainRiffSize = 4 + fmtBytes.view().size() +
+                                        kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
+    // A copy that fits in plain RIFF is written so, whatever the source's form: most programs read it.
+    const bool wide = plainRiffSize > plainRiffSizeLimit();
+    const RiffForm form = !wide ? RiffForm::Riff : layout.form == RiffForm::Bw64 ? RiffForm::Bw64 : RiffForm::Rf64;
+    std::vector<const MetaChunk*> chunks;
+    for (const std::vector<MetaChunk>* list : {&before, &after}) {
+        for (const MetaChunk& chunk : *list) chunks.push_back(&chunk);
     }
+    const std::uint64_t riffSize = plainRiffSize + (wide ? ds64ChunkSize(chunks) : 0);
+    std::string head = fileHead(form, {riffSize, dataSize, frames}, chunks);
     KeptChannelGather gather(kept.indices, bytesPerSample, layout.fmt.blockAlign);
-    return {std::move(layout), std::move(before), std::move(after), fmtBytes.str(), frames, dataSize, riffSize,
-            std::move(gather)};
+    return {std::move(layout), std::move(before), std::move(after), form,          std::move(head),
+            fmtBytes.str(),    frames,            dataSize,          std::move(gather)};
 }
 
 // Replacing the original must not change who may read or write it.
@@ -188,37 +238,34 @@ void keepOwnershipIfReplacing(OutputFile& out, const fs::path& resultPath, const
 
 // Everything before the samples: the RIFF header, the metadata before the audio, the `data` header.
 void writeHead(OutputFile& out, const SlimPlan& plan) {
-    unsigned char riffHeader[12];
-    std::copy_n("RIFF", 4, riffHeader);
-    le::writeU32(riffHeader + 4, static_cast<std::uint32_t>(plan.riffSize));
-    std::copy_n("WAVE", 4, riffHeader + 8);
-    out.write(riffHeader, sizeof riffHeader);
+    out.write(plan.head.data(), plan.head.size());
 
     const bool bextFirst = !plan.before.empty() && plan.before.front().id == "bext";
-    if (bextFirst) writeChunk(out, plan.before.front());
+    if (bextFirst) writeChunk(out, plan.before.front(), plan.form);
     out.write(plan.fmtBytes.data(), plan.fmtBytes.size());
-    for (std::size_t i = bextFirst ? 1 : 0; i < plan.before.size(); ++i) writeChunk(out, plan.before[i]);
+    for (std::size_t i = bextFirst ? 1 : 0; i < plan.before.size(); ++i) writeChunk(out, plan.before[i], plan.form);
 
     unsigned char dataHeader[8];
     std::copy_n("data", 4, dataHeader);
-    le::writeU32(dataHeader + 4, static_cast<std::uint32_t>(plan.dataSize));
+    // A 64-bit form states the data size in its `ds64` alone.
+    le::writeU32(dataHeader + 4, plan.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.dataSize) : kSizeInDs64);
     out.write(dataHeader, sizeof dataHeader);
 }
 
 void writeTail(OutputFile& out, const SlimPlan& plan) {
     out.writeZeros(plan.dataSize % 2);
-    for (const MetaChunk& c : plan.after) writeChunk(out, c);
+    for (const MetaChunk& c : plan.after) writeChunk(out, c, plan.form);
 }
 
-void writeInTwoPasses(const fs::path& source, const PolyWavInfo& info, const KeptChannels& kept,
-                      const fs::path& resultPath) {
+void writeInTwoPasses(const fs::path& source, const platform::FileIdentity& identity, const PolyWavInfo& info,
+                      const KeptChannels& kept, const fs::path& resultPath) {
     const SlimPlan plan = planSlimCopy(source, info.channels, kept);
-    OutputFile out(resultPath);
+    OutputFile out(resultPath, identity.permissions);
     keepOwnershipIfReplacing(out, resultPath, source);
     writeHead(out, plan);
     copyKeptFrames(source, plan.layout, plan.gather, plan.frames, out);
     writeTail(out, plan);
-    out.commit();
+    out.commit([&] { requireUnchangedSource(source, identity); });
 }
 
 static_assert(KeptChannelGather::kSlack <= kPieceSlackBytes);
@@ -230,8 +277,13 @@ static_assert(KeptChannelGather::kSlack <= kPieceSlackBytes);
 // frames the copy needs, the copy is dropped and made afresh after the analysis.
 class RideAlongCopy {
 public:
-    RideAlongCopy(const fs::path& source, const fs::path& resultPath, const SlimOptions& options)
-        : source_(source), resultPath_(resultPath), threshold_(options.threshold), choices_(options.choices) {}
+    RideAlongCopy(const fs::path& source, const platform::FileIdentity& identity, const fs::path& resultPath,
+                  const SlimOptions& options)
+        : source_(source),
+          identity_(identity),
+          resultPath_(resultPath),
+          threshold_(options.threshold),
+          choices_(options.choices) {}
 
     void take(const MeasuredPiece& piece) noexcept {
         if (stopped_) return;
@@ -269,7 +321,7 @@ public:
         // A second pass would find these frames gone from a source that shrank since.
         if (sourceShrank()) throw std::runtime_error("Could not read source file");
         writeTail(*out_, *plan_);
-        out_->commit();
+        out_->commit([&] { requireUnchangedSource(source_, identity_); });
         return true;
     }
 
@@ -295,7 +347,7 @@ private:
             plan_->frames != piece.dataFrames) {
             return stop();
         }
-        out_ = std::make_unique<OutputFile>(resultPath_);
+        out_ = std::make_unique<OutputFile>(resultPath_, identity_.permissions);
         keepOwnershipIfReplacing(*out_, resultPath_, source_);
         writeHead(*out_, *plan_);
     }
@@ -312,6 +364,7 @@ private:
     }
 
     fs::path source_;
+    platform::FileIdentity identity_;
     fs::path resultPath_;
     double threshold_;
     std::vector<TrackChoice> choices_;
@@ -331,19 +384,30 @@ SlimOutcome slimPolyWavByRoute(const fs::path& source, const SlimOptions& option
     const fs::path resultPath = !options.outputPath.empty() ? options.outputPath
                                 : options.overwrite         ? source
                                                             : slimPathFor(source);
-    std::optional<RideAlongCopy> rideAlong;
-    if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, resultPath, options);
+    const platform::FileIdentity identity = identifySource(source);
+    try {
+        std::optional<RideAlongCopy> rideAlong;
+        if (route == SlimRoute::OnePassWhereItCan) rideAlong.emplace(source, identity, resultPath, options);
 
-    PieceListener onPiece;
-    if (rideAlong) onPiece = [&](const MeasuredPiece& piece) { rideAlong->take(piece); };
-    const PolyWavInfo info = analyzeSourceOfSlim(source, options.threshold, onPiece);
-    if (!info.error.empty()) throw std::runtime_error(info.error);
-    const KeptChannels kept = keptChannelsOf(info, options.choices);
-    const bool inOnePass = rideAlong && rideAlong->finish(kept);
-    rideAlong.reset();
+        PieceListener onPiece;
+        if (rideAlong) onPiece = [&](const MeasuredPiece& piece) { rideAlong->take(piece); };
+        const PolyWavInfo info = analyzeSourceOfSlim(source, options.threshold, onPiece);
+        if (!info.error.empty()) throw std::runtime_error(info.error);
+        const KeptChannels kept = keptChannelsOf(info, options.choices);
+        const bool inOnePass = rideAlong && rideAlong->finish(kept);
+        rideAlong.reset();
 
-    if (!inOnePass) writeInTwoPasses(source, info, kept, resultPath);
-    return {resultPath, kept.indices, kept.removed, inOnePass};
+        if (!inOnePass) writeInTwoPasses(source, identity, info, kept, resultPath);
+        return {resultPath, kept.indices, kept.removed, inOnePass};
+    } catch (const SourceReadError& e) {
+        requireUnchangedSource(source, identity);
+        throw std::runtime_error(e.describedAs("Could not read source file"));
+    } catch (const std::exception&) {
+        // Bytes of a file changed part way may fail the slim for reasons of their own making (a
+        // broken chunk, no silent track): the change is the cause to name.
+        requireUnchangedSource(source, identity);
+        throw;
+    }
 }
 
 SlimOutcome slimPolyWav(const fs::path& source, const SlimOptions& options) {

@@ -2,40 +2,51 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <istream>
 #include <stdexcept>
 #include <string>
+
+#include "source_file_buffer.h"
 
 
 namespace tracksieve {
 
 SourceLayout walkSourceChunks(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) throw std::runtime_error("Could not open source file");
+    SourceFileBuffer buffer;
+    if (!buffer.open(path)) throw std::runtime_error("Could not open source file");
+    std::istream in(&buffer);
+    // A read that fails throws: it must never pass for the end of the chunks.
+    in.exceptions(std::ios::badbit);
     const std::uint64_t fileSize = streamLength(in);
-    if (!readRiffWaveHeader(in)) throw std::runtime_error("Not a RIFF/WAVE file");
+    std::string startError;
+    const std::optional<RiffStart> start = readRiffStart(in, fileSize, startError);
+    if (!start) throw std::runtime_error(startError);
 
     SourceLayout layout;
+    layout.form = start->form;
     bool fmtSeen = false;
     bool dataSeen = false;
     std::size_t chunks = 0;
     while (const std::optional<ChunkHeader> header = readChunkHeader(in)) {
         if (++chunks > kMaxChunks) throw std::runtime_error(std::string(kTooManyChunks));
-        const std::uint32_t size = header->size;
         const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
+        std::uint64_t size = start->sizeOf(*header);
         const std::uint64_t present = std::min<std::uint64_t>(size, bytesLeftFrom(bodyOffset, fileSize));
 
         if (header->is("data")) {
+            const DataExtent extent = dataExtent(in, *start, *header, bodyOffset, fileSize);
+            if (extent.takenFromFile) size = extent.bytes;
             dataSeen = true;
             layout.dataOffset = bodyOffset;
-            layout.declaredDataSize = size;
-            layout.dataBytesPresent = present;
+            layout.dataBytesPresent = extent.bytes;
+        } else if (header->is("ds64")) {
+            // Its sizes describe the source; an output that needs one writes its own.
         } else if (header->is("fmt ")) {
             std::array<unsigned char, kFmtExtensibleSize> body{};
             in.read(reinterpret_cast<char*>(body.data()),
                     static_cast<std::streamsize>(std::min<std::uint64_t>(present, body.size())));
             if (size >= kFmtMinSize) {
-                layout.fmt = parseFmtBody(body.data(), size);
+                layout.fmt = parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(size, body.size())));
                 fmtSeen = true;
             }
         } else {

@@ -89,13 +89,18 @@ void rewriteMetaChunks(std::vector<MetaChunk>& chunks, const std::vector<std::st
     std::vector<MetaChunk> rewritten;
     rewritten.reserve(chunks.size());
     for (MetaChunk& chunk : chunks) {
+        if (isAdmDocumentChunk(chunk.id, chunk.body)) {
+            rewritten.push_back(std::move(chunk));
+            continue;
+        }
         if (isXmlChunkId(chunk.id)) {
             rewritten.push_back({"iXML", rewriteXmlBody(chunk.body, keptNames, keptChannelIndices)});
             continue;
         }
-        if (chunk.id == "PEAK" || chunk.id == "chna") {
-            std::optional<std::string> body = chunk.id == "PEAK" ? rewritePeakBody(chunk.body, channelMap)
-                                                                 : rewriteChnaBody(chunk.body, channelMap);
+        if (chunk.id == "PEAK" || chunk.id == "chna" || chunk.id == "levl") {
+            std::optional<std::string> body = chunk.id == "PEAK"   ? rewritePeakBody(chunk.body, channelMap)
+                                              : chunk.id == "chna" ? rewriteChnaBody(chunk.body, channelMap)
+                                                                   : rewriteLevlBody(chunk.body, channelMap);
             if (body) rewritten.push_back({std::move(chunk.id), std::move(*body)});
             continue;
         }

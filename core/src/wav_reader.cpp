@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 
 #include "little_endian.h"
 #include "tracksieve/poly_wav_info.h"
@@ -20,14 +21,14 @@ class ChunkBodyReader {
 public:
     ChunkBodyReader(std::istream& stream, std::uint64_t fileSize) : stream_(stream), fileSize_(fileSize) {}
 
-    std::uint64_t bytesPresent(std::uint64_t bodyOffset, std::uint32_t declared) const {
+    std::uint64_t bytesPresent(std::uint64_t bodyOffset, std::uint64_t declared) const {
         return std::min<std::uint64_t>(declared, bytesLeftFrom(bodyOffset, fileSize_));
     }
 
     // Reads up to `wanted` bytes of a body of `declared` bytes into `out` (zero-filled to
     // `wanted`), then leaves the stream at the body's end. A body cut short by the end of the
     // file leaves the stream failed, as a plain read of the whole body would.
-    void readPrefix(std::uint64_t bodyOffset, std::uint32_t declared, unsigned char* out, std::size_t wanted) {
+    void readPrefix(std::uint64_t bodyOffset, std::uint64_t declared, unsigned char* out, std::size_t wanted) {
         const std::uint64_t present = bytesPresent(bodyOffset, declared);
         std::memset(out, 0, wanted);
         stream_.read(reinterpret_cast<char*>(out),
@@ -39,7 +40,7 @@ public:
         }
     }
 
-    void readWhole(std::uint64_t bodyOffset, std::uint32_t declared, std::string& out) {
+    void readWhole(std::uint64_t bodyOffset, std::uint64_t declared, std::string& out) {
         const std::uint64_t present = bytesPresent(bodyOffset, declared);
         out.resize(static_cast<std::size_t>(present));
         stream_.read(out.data(), static_cast<std::streamsize>(present));
@@ -52,12 +53,14 @@ private:
     std::uint64_t fileSize_;
 };
 
-bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t size, WavFile& wav) {
+bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint64_t size, WavFile& wav) {
     if (size < kFmtMinSize || reader.bytesPresent(bodyOffset, size) < size) return false;
     std::array<unsigned char, kFmtExtensibleSize> body{};
     reader.readPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
     if (!*wav.stream) return false;
-    const FmtFields fmt = parseFmtBody(body.data(), size);
+    const FmtFields fmt = parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(size, body.size())));
+    // Records hold the rate as a signed 32-bit number.
+    if (fmt.sampleRate > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) return false;
     wav.formatTag = fmt.formatTag;
     wav.channels = fmt.channels;
     wav.sampleRate = fmt.sampleRate;
@@ -69,7 +72,7 @@ bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t si
     return true;
 }
 
-void readBext(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint32_t size, WavFile& wav) {
+void readBext(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint64_t size, WavFile& wav) {
     std::array<unsigned char, kBextMinSize> body{};
     reader.readPrefix(bodyOffset, size, body.data(), std::min<std::size_t>(size, body.size()));
     const auto description = reinterpret_cast<const char*>(body.data());
@@ -100,32 +103,39 @@ bool openWav(std::istream& source, WavFile& wav) {
     if (wav.stream != nullptr) return fail(kCouldNotOpenFile);
     wav.stream = &source;
     std::istream& in = source;
-    ChunkBodyReader reader(in, streamLength(in));
-    if (!readRiffWaveHeader(in)) return fail("Not a RIFF/WAVE file");
+    const std::uint64_t fileSize = streamLength(in);
+    ChunkBodyReader reader(in, fileSize);
+    std::string startError;
+    const std::optional<RiffStart> start = readRiffStart(in, fileSize, startError);
+    if (!start) return fail(startError.c_str());
 
     bool fmtSeen = false;
     bool dataSeen = false;
     std::size_t chunks = 0;
     while (const std::optional<ChunkHeader> header = readChunkHeader(in)) {
         if (++chunks > kMaxChunks) return fail(kTooManyChunks);
-        const std::uint32_t size = header->size;
         const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
+        const std::uint64_t size = start->sizeOf(*header);
 
         if (header->is("fmt ")) {
             if (!readFmt(reader, bodyOffset, size, wav)) return fail("Invalid fmt chunk");
             fmtSeen = true;
         } else if (header->is("data")) {
+            const DataExtent extent = dataExtent(in, *start, *header, bodyOffset, fileSize);
             wav.dataOffset = static_cast<std::int64_t>(bodyOffset);
-            wav.dataSize = size;
-            wav.dataBytesPresent = reader.bytesPresent(bodyOffset, size);
-            in.seekg(size, std::ios::cur);
+            wav.dataSize = extent.takenFromFile ? extent.bytes : size;
+            wav.dataBytesPresent = extent.bytes;
+            wav.lengthTakenFromFile = extent.takenFromFile;
+            in.seekg(static_cast<std::streamoff>(bodyOffset + wav.dataSize), std::ios::beg);
             dataSeen = true;
         } else if (header->is("bext")) {
             readBext(reader, bodyOffset, size, wav);
         } else if (isXmlChunkId(std::string_view(header->id, 4))) {
-            reader.readWhole(bodyOffset, size, wav.ixmlText);
+            std::string text;
+            reader.readWhole(bodyOffset, size, text);
+            if (!isAdmDocumentChunk(std::string_view(header->id, 4), text)) wav.ixmlText = std::move(text);
         } else {
-            in.seekg(size, std::ios::cur);
+            in.seekg(static_cast<std::streamoff>(bodyOffset + size), std::ios::beg);
         }
 
         if (size % 2 == 1) in.seekg(1, std::ios::cur);

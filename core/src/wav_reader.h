@@ -27,6 +27,7 @@ struct WavFile {
     std::int64_t dataOffset = 0;
     std::uint64_t dataSize = 0;
     std::uint64_t dataBytesPresent = 0;  // `dataSize`, or less where the file ends early
+    bool lengthTakenFromFile = false;    // the header's `data` size was unfinalised or wrapped
     std::string ixmlText;
     std::string bextDescription;  // the bext Description field up to its first NUL
     std::uint64_t timeReference = 0;

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <tracksieve/analysis.h>
+#include <tracksieve/path_text.h>
 
 #include "app_delegate.h"
 #include "fake_toolkit.h"
@@ -184,6 +186,16 @@ TEST_F(AppDelegateTest, ScanNamesEachFileThenCountsTheResult) {
     EXPECT_EQ(ui.selectedRows(Table::Files), std::vector<int>{0}) << "a new scan selects row 0 again";
 }
 
+TEST_F(AppDelegateTest, TheDetailsLineSaysWhenALengthWasTakenFromTheFile) {
+    PolyWavInfo unfinalised = record("a.wav", {0.5, 0});
+    unfinalised.lengthTakenFromFile = true;
+    showRecords({unfinalised, record("b.wav", {0.5, 0})});
+    EXPECT_EQ(ui.shown(Control::DetailsLabel),
+              "2 tracks · 1 active · 1 empty · 24-bit · 48000 Hz · length taken from the file, not its header");
+    ui.clickRow(Table::Files, 1);
+    EXPECT_EQ(ui.shown(Control::DetailsLabel), "2 tracks · 1 active · 1 empty · 24-bit · 48000 Hz");
+}
+
 // The files of an unreadable folder are missing from the list; the status line says so.
 TEST_F(AppDelegateTest, TheStatusLineCountsTheFoldersThatCouldNotBeRead) {
     const std::pair<std::vector<fs::path>, std::string> cases[] = {
@@ -261,9 +273,10 @@ TEST_F(AppDelegateTest, CellsShowTextsAndColoursByState) {
     showRecords({tracks, record("full.wav", {0.5, 0.5}), failedRecord("bad.wav", "Unsupported bit depth")});
 
     const auto file = [&](int row) { return *delegate.viewForTableColumn(Table::Files, "file", row); };
-    EXPECT_EQ(file(0), (Cell{delegate.results()[0].summary(), TextColor::Red}));
+    // The name is what a narrow column shortens.
+    EXPECT_EQ(file(0), (Cell{delegate.results()[0].summary(), TextColor::Red, std::nullopt, 0, 10}));
     EXPECT_EQ(file(1).color, TextColor::Label);
-    EXPECT_EQ(file(2), (Cell{delegate.results()[2].summary(), TextColor::Orange}));
+    EXPECT_EQ(file(2), (Cell{delegate.results()[2].summary(), TextColor::Orange, std::nullopt, 0, 7}));
     EXPECT_FALSE(delegate.viewForTableColumn(Table::Files, "file", 3));
 
     const auto active = [](std::string num, std::string name, std::string peak) {
@@ -274,7 +287,13 @@ TEST_F(AppDelegateTest, CellsShowTextsAndColoursByState) {
         return std::vector<Cell>{{num, TextColor::Red}, {name, TextColor::Red}, {peak, TextColor::Red},
                                  {"empty", TextColor::Red}};
     };
-    EXPECT_EQ(ui.rows(Table::Tracks), (std::vector<std::vector<Cell>>{
+    const auto withoutBars = [](std::vector<std::vector<Cell>> rows) {
+        for (std::vector<Cell>& row : rows) {
+            for (Cell& cell : row) cell.bar.reset();
+        }
+        return rows;
+    };
+    EXPECT_EQ(withoutBars(ui.rows(Table::Tracks)), (std::vector<std::vector<Cell>>{
                                           active("1", "Track 1", "0.0 dB"),
                                           active("2", "Boom", "-6.0 dB"),
                                           active("3", "Track 3", "-60.0 dB"),
@@ -282,6 +301,17 @@ TEST_F(AppDelegateTest, CellsShowTextsAndColoursByState) {
                                           empty("5", "Track 5", "-inf"),
                                       }));
     EXPECT_FALSE(delegate.viewForTableColumn(Table::Tracks, "num", 5));
+    // Peaks on a bar from -120 dBFS to 0 dBFS, the threshold (-60 dBFS) marked halfway.
+    const std::vector<double> levels = {1.0, (120 - 6.0206) / 120, 0.5, (120 - 60.9151) / 120, 0.0};
+    for (std::size_t row = 0; row < levels.size(); ++row) {
+        SCOPED_TRACE(row);
+        const std::vector<Cell> cells = ui.rows(Table::Tracks)[row];
+        ASSERT_TRUE(cells[2].bar);
+        EXPECT_NEAR(cells[2].bar->level, levels[row], 1e-4);
+        EXPECT_DOUBLE_EQ(cells[2].bar->threshold, 0.5);
+        EXPECT_EQ(cells[2].bar->color, row < 3 ? TextColor::Green : TextColor::Red);
+        EXPECT_FALSE(cells[0].bar || cells[1].bar || cells[3].bar);
+    }
 
     ui.clickRow(Table::Tracks, 2);
     EXPECT_EQ(ui.selectedRows(Table::Files), std::vector<int>{0}) << "a track row changes nothing else";
@@ -374,11 +404,11 @@ TEST_F(AppDelegateTest, ConfirmationIsWordedByTheOverwriteCheckbox) {
     };
     const std::vector<Case> cases = {
         {false, AlertStyle::Warning, {"Remove Empty Tracks", "Cancel"},
-         "Remove empty tracks from 2 file(s) and write *_SLIM.wav beside each original?\n\nbext timecode, iXML "
+         "Remove empty tracks from 2 file(s) and write *_SLIM.wav beside each original?\n\na.wav\nb.wav\n\nbext timecode, iXML "
          "(scene/take/track names), and other metadata chunks are copied into the new files. Originals are left "
          "untouched."},
         {true, AlertStyle::Critical, {"Overwrite", "Cancel"},
-         "Remove empty tracks from 2 file(s) and OVERWRITE the originals?\n\nTimecode (bext), iXML, and other metadata "
+         "Remove empty tracks from 2 file(s) and OVERWRITE the originals?\n\na.wav\nb.wav\n\nTimecode (bext), iXML, and other metadata "
          "are preserved, but you will not keep a backup of the original file. Prefer leaving overwrite OFF so "
          "*_SLIM.wav copies are written instead."},
     };
@@ -412,7 +442,7 @@ TEST_F(AppDelegateTest, ReportListsWrittenAndFailedFiles) {
         {{false, false}, "Removed empty tracks from 2 file(s).",
          "Success:\na.wav → a_SLIM.wav (1 removed, 1 kept)\nb.wav → b_SLIM.wav (2 removed, 1 kept)\n"},
         {{false, true}, "Removed empty tracks from 1 file(s). 1 failed.",
-         "Success:\na.wav → a_SLIM.wav (1 removed, 1 kept)\n\nErrors:\nb.wav: Disk full\n"},
+         "Errors:\nb.wav: Disk full\n\nSuccess:\na.wav → a_SLIM.wav (1 removed, 1 kept)\n"},
         {{true, true}, "Removed empty tracks from 0 file(s). 2 failed.", "Errors:\na.wav: Disk full\nb.wav: Disk full\n"},
     };
     for (const Case& c : cases) {
@@ -427,13 +457,16 @@ TEST_F(AppDelegateTest, ReportListsWrittenAndFailedFiles) {
         ui.click(Control::RemoveAllButton);
         ui.runBackground();
         ui.runMain();
-        ASSERT_EQ(ui.events.size(), 5u);
+        ASSERT_EQ(ui.events.size(), 9u);
         EXPECT_EQ(ui.events[1], "status: Removing empty tracks from 2 file(s)…");
-        EXPECT_EQ(ui.events[2], "status: " + c.status);
+        EXPECT_EQ(ui.events[6], "status: " + c.status);
         EXPECT_EQ(ui.alerts.back().messageText, "Remove Empty Tracks complete");
         EXPECT_EQ(ui.alerts.back().informativeText, c.report);
         EXPECT_TRUE(ui.alerts.back().buttons.empty());
-        EXPECT_EQ(ui.events[4], "status: Scanning " + dir_.path().string() + "…") << "the folder is scanned again";
+        EXPECT_TRUE(ui.alerts.back().scrolls);
+        const bool anyFailed = std::find(c.fails.begin(), c.fails.end(), true) != c.fails.end();
+        EXPECT_EQ(ui.alerts.back().style, anyFailed ? AlertStyle::Critical : AlertStyle::Warning);
+        EXPECT_EQ(ui.events[8], "status: Scanning " + dir_.path().string() + "…") << "the folder is scanned again";
         ui.settle();
     }
 }
@@ -466,6 +499,171 @@ TEST_F(AppDelegateTest, ReportCountsWhatWasWrittenNotWhatTheScanSaw) {
     ui.settle();
     EXPECT_EQ(ui.alerts.back().informativeText, "Success:\na.wav → a_SLIM.wav (1 removed, 1 kept)\n");
     EXPECT_EQ(tracksieve::analyzePolyWav(dir_.path() / "a_SLIM.wav", 0.001).channels, 1);
+}
+
+TEST_F(AppDelegateTest, FilesBelowTheScannedFolderAreNamedByTheirRelativePath) {
+    dir_.write("Day 1/T1.wav", wavWithLevels({1000, 0}));
+    dir_.write("Day 2/T1.wav", wavWithLevels({1000, 0, 0}));
+    dir_.write("T2.wav", wavWithLevels({1000, 0}));
+    const std::string day1 = pathToUtf8(fs::path("Day 1") / "T1.wav");
+    const std::string day2 = pathToUtf8(fs::path("Day 2") / "T1.wav");
+    ui.check(Control::RecursiveCheck, true);
+    ui.type(Control::PathField, dir_.path().string() + "/");
+    ui.click(Control::ScanButton);
+    ui.settle();
+    EXPECT_EQ(std::vector<std::string>(ui.events.begin() + 1, ui.events.begin() + 4),
+              (std::vector<std::string>{"status: Analyzing 1/3: " + day1, "status: Analyzing 2/3: " + day2,
+                                        "status: Analyzing 3/3: T2.wav"}));
+    const auto rows = ui.rows(Table::Files);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_TRUE(rows[0][0].text.starts_with(day1 + "  \xE2\x80\x94  ")) << rows[0][0].text;
+    EXPECT_TRUE(rows[1][0].text.starts_with(day2 + "  \xE2\x80\x94  ")) << rows[1][0].text;
+    EXPECT_TRUE(rows[2][0].text.starts_with("T2.wav  \xE2\x80\x94  ")) << rows[2][0].text;
+
+    ui.click(Control::RemoveAllButton);
+    ui.settle();
+    const Alert& report = ui.alerts.back();
+    EXPECT_EQ(report.informativeText, "Success:\n" + day1 + " → " + pathToUtf8(fs::path("Day 1") / "T1_SLIM.wav") +
+                                          " (1 removed, 1 kept)\n" + day2 + " → " +
+                                          pathToUtf8(fs::path("Day 2") / "T1_SLIM.wav") + " (2 removed, 1 kept)\n" +
+                                          "T2.wav → T2_SLIM.wav (1 removed, 1 kept)\n");
+}
+
+TEST_F(AppDelegateTest, RemovalShowsEachFileAsItStartsAndFillsTheBarByFilesDone) {
+    slimCall = [](const fs::path& source, const SlimOptions&) { return outcome(source, 2, {1}); };
+    showRecords({record("a.wav", {0.5, 0}), record("b.wav", {0.5, 0}), record("c.wav", {0.5, 0})});
+    ui.events.clear();
+    ui.click(Control::RemoveAllButton);
+    EXPECT_FALSE(ui.isHidden(Control::StopButton));
+    ui.runBackground();
+    ui.runMain();
+    EXPECT_EQ(std::vector<std::string>(ui.events.begin(), ui.events.begin() + 9),
+              (std::vector<std::string>{"alert: " + ui.alerts[ui.alerts.size() - 2].informativeText,
+                                        "status: Removing empty tracks from 3 file(s)…", "status: Writing 1/3: a.wav",
+                                        "progress: 0/3", "status: Writing 2/3: b.wav", "progress: 1/3",
+                                        "status: Writing 3/3: c.wav", "progress: 2/3",
+                                        "status: Removed empty tracks from 3 file(s)."}));
+    EXPECT_TRUE(ui.isHidden(Control::StopButton));
+    EXPECT_FALSE(ui.progress) << "the next busy spell starts indeterminate";
+}
+
+TEST_F(AppDelegateTest, StopEndsTheRemovalAfterTheFileInHand) {
+    std::vector<std::string> started;
+    slimCall = [&](const fs::path& source, const SlimOptions&) {
+        started.push_back(source.filename().string());
+        if (started.size() == 2) ui.click(Control::StopButton);  // while b.wav is written
+        return outcome(source, 2, {1});
+    };
+    showRecords({record("a.wav", {0.5, 0}), record("b.wav", {0.5, 0}), record("c.wav", {0.5, 0}),
+                 record("d.wav", {0.5, 0})});
+    ui.click(Control::StopButton);
+    EXPECT_EQ(ui.shown(Control::StatusLabel), "Found 4 polyphonic WAV file(s); 4 have empty tracks.")
+        << "nothing to stop while idle";
+    ui.events.clear();
+    ui.click(Control::RemoveAllButton);
+    ui.runBackground();
+    EXPECT_EQ(ui.shown(Control::StatusLabel), "Stopping after the current file…");
+    ui.runMain();
+    EXPECT_EQ(started, (std::vector<std::string>{"a.wav", "b.wav"}));
+    EXPECT_EQ(std::count(ui.events.begin(), ui.events.end(), "status: Writing 2/4: b.wav"), 0)
+        << "the stop's message is not overwritten by a file already under way";
+    EXPECT_EQ(ui.alerts.back().informativeText,
+              "Stopped: 2 file(s) not started.\n\nSuccess:\na.wav → a.wav (1 removed, 1 kept)\n"
+              "b.wav → b.wav (1 removed, 1 kept)\n");
+    EXPECT_NE(std::find(ui.events.begin(), ui.events.end(),
+                        "status: Removed empty tracks from 2 file(s). 2 not started."),
+              ui.events.end());
+    EXPECT_FALSE(ui.terminated) << "a stop is not a quit";
+    EXPECT_EQ(ui.pendingBackground(), 1u) << "the folder is scanned again";
+}
+
+TEST_F(AppDelegateTest, ConfirmationListsTheFirstTenFilesAndWhatIsSkipped) {
+    const auto namesIn = [](const std::string& text) {
+        const std::size_t from = text.find("?\n\n") + 3;
+        return text.substr(from, text.find("\n\n", from) - from + 1);
+    };
+    struct Case {
+        int files;
+        std::string listed;
+    };
+    std::string ten;
+    for (int i = 0; i < 10; ++i) ten += "take" + std::to_string(10 + i) + ".wav\n";
+    const std::vector<Case> cases = {
+        {3, "take10.wav\ntake11.wav\ntake12.wav\n"},
+        {10, ten},
+        {11, ten + "and 1 more\n"},
+        {40, ten + "and 30 more\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files);
+        std::vector<PolyWavInfo> records;
+        for (int i = 0; i < c.files; ++i) records.push_back(record("take" + std::to_string(10 + i) + ".wav", {0.5, 0}));
+        showRecords(records);
+        ui.answers = {1};
+        ui.click(Control::RemoveAllButton);
+        const std::string& text = ui.alerts.back().informativeText;
+        EXPECT_TRUE(text.starts_with("Remove empty tracks from " + std::to_string(c.files) + " file(s) and write"));
+        EXPECT_EQ(namesIn(text), c.listed);
+        EXPECT_TRUE(text.ends_with("\n\nbext timecode, iXML (scene/take/track names), and other metadata chunks are "
+                                   "copied into the new files. Originals are left untouched."));
+    }
+
+    showRecords({record("a.wav", {0.5, 0}), record("full.wav", {0.5, 0.5}), record("full2.wav", {0.5, 0.5}),
+                 record("silent.wav", {0, 0}), failedRecord("bad.wav", "x")});
+    ui.click(Control::SelectAllButton);
+    ui.check(Control::OverwriteCheck, true);
+    ui.answers = {1};
+    ui.click(Control::RemoveSelectedButton);
+    EXPECT_EQ(ui.alerts.back().informativeText,
+              "Remove empty tracks from 1 file(s) and OVERWRITE the originals?\n\na.wav\n\nSkipped 4 of the chosen "
+              "files: 2 without empty tracks, 1 with every track empty, 1 that could not be read.\n\nTimecode (bext), "
+              "iXML, and other metadata are preserved, but you will not keep a backup of the original file. Prefer "
+              "leaving overwrite OFF so *_SLIM.wav copies are written instead.");
+}
+
+TEST_F(AppDelegateTest, TheFolderAndSubfoldersChoiceAreRememberedButNeverOverwrite) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    ui.check(Control::RecursiveCheck, true);
+    ui.check(Control::OverwriteCheck, true);
+    scanFolder();
+    const std::map<std::string, std::string> remembered = ui.settings;
+    EXPECT_EQ(remembered, (std::map<std::string, std::string>{{"includeSubfolders", "true"},
+                                                             {"lastFolder", dir_.path().string()}}));
+
+    // The next launch, with the settings the last one left, and one that tries to tick the box.
+    FakeToolkit next;
+    next.settings = remembered;
+    next.settings["overwriteOriginals"] = "true";
+    AppDelegate nextDelegate{next};
+    next.attach(nextDelegate);
+    nextDelegate.applicationDidFinishLaunching();
+    EXPECT_EQ(next.shown(Control::PathField), dir_.path().string());
+    EXPECT_TRUE(next.isChecked(Control::RecursiveCheck));
+    EXPECT_FALSE(next.isChecked(Control::OverwriteCheck));
+
+    next.check(Control::RecursiveCheck, false);
+    next.click(Control::ScanButton);
+    next.settle();
+    EXPECT_EQ(next.settings.at("includeSubfolders"), "false");
+}
+
+TEST_F(AppDelegateTest, FolderChooserOpensWhereTheUserIsWorking) {
+    TempDir other;
+    ui.settings["lastFolder"] = "/remembered";
+    ui.click(Control::BrowseButton);
+    EXPECT_EQ(ui.chooserStart, "/remembered") << "nothing typed or scanned yet";
+    ui.closeChooser(std::nullopt);
+
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    ui.type(Control::PathField, " " + other.path().string() + " ");
+    ui.click(Control::BrowseButton);
+    EXPECT_EQ(ui.chooserStart, other.path().string());
+    ui.closeChooser(std::nullopt);
+
+    ui.type(Control::PathField, other.path().string() + "/missing");
+    ui.click(Control::BrowseButton);
+    EXPECT_EQ(ui.chooserStart, dir_.path().string()) << "the folder last scanned";
 }
 
 TEST_F(AppDelegateTest, QuittingDuringARemovalFinishesTheCurrentFileThenEnds) {

@@ -24,6 +24,7 @@ public:
         for (const ControlDescription& control : window.controls) {
             texts_[control.control] = control.text;
             checked_[control.control] = control.checked;
+            hidden_[control.control] = control.hidden;
         }
     }
     std::string text(Control control) const override { return texts_.at(control); }
@@ -32,7 +33,21 @@ public:
         if (control == Control::StatusLabel) events.push_back("status: " + text);
     }
     bool isChecked(Control checkbox) const override { return checked_.at(checkbox); }
-    void setProgressRunning(bool running) override { progressRunning = running; }
+    void setChecked(Control checkbox, bool checked) override { checked_[checkbox] = checked; }
+    void setHidden(Control control, bool hidden) override { hidden_[control] = hidden; }
+    void setProgressRunning(bool running) override {
+        progressRunning = running;
+        progress.reset();
+    }
+    void setProgress(int done, int total) override {
+        progress = {done, total};
+        events.push_back("progress: " + std::to_string(done) + "/" + std::to_string(total));
+    }
+    std::optional<std::string> setting(const std::string& key) const override {
+        const auto found = settings.find(key);
+        return found == settings.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }
+    void setSetting(const std::string& key, const std::string& value) override { settings[key] = value; }
 
     void reloadTable(Table) override {}
     std::vector<int> selectedRows(Table table) const override { return selection_.at(table); }
@@ -52,9 +67,10 @@ public:
         answers.pop_front();
         return answer;
     }
-    void beginFolderChooser(const std::string& message,
+    void beginFolderChooser(const std::string& message, const std::string& startFolder,
                             std::function<void(std::optional<std::string>)> completion) override {
         chooserMessage = message;
+        chooserStart = startFolder;
         chooser_ = std::move(completion);
     }
 
@@ -65,7 +81,10 @@ public:
     // The user's side.
     void type(Control field, const std::string& text) { texts_[field] = text; }
     void check(Control checkbox, bool on) { checked_[checkbox] = on; }
-    void click(Control control) { delegate_->perform(window_->controls[static_cast<std::size_t>(control)].action); }
+    /// A hidden button cannot be clicked.
+    void click(Control control) {
+        if (!hidden_.at(control)) delegate_->perform(window_->controls[static_cast<std::size_t>(control)].action);
+    }
     /// A click on `row`, or with the modifier that adds rows to the selection.
     void clickRow(Table table, int row, bool extend = false) {
         std::vector<int> rows = extend ? selection_.at(table) : std::vector<int>{};
@@ -104,6 +123,7 @@ public:
 
     // What the user sees.
     const std::string& shown(Control control) const { return texts_.at(control); }
+    bool isHidden(Control control) const { return hidden_.at(control); }
     std::vector<std::vector<Cell>> rows(Table table) const {
         const Control view = table == Table::Files ? Control::FileTable : Control::TrackTable;
         const std::vector<TableColumn>& columns = window_->controls[static_cast<std::size_t>(view)].table->columns;
@@ -120,7 +140,10 @@ public:
     std::vector<Alert> alerts;
     std::deque<std::size_t> answers;
     std::optional<std::string> chooserMessage;
+    std::optional<std::string> chooserStart;
     bool progressRunning = false;
+    std::optional<std::pair<int, int>> progress;  // done, total; none while indeterminate
+    std::map<std::string, std::string> settings;  // kept across launches
     bool terminated = false;
 
 private:
@@ -135,6 +158,7 @@ private:
     const WindowDescription* window_ = nullptr;
     std::map<Control, std::string> texts_;
     std::map<Control, bool> checked_;
+    std::map<Control, bool> hidden_;
     std::map<Table, std::vector<int>> selection_{{Table::Files, {}}, {Table::Tracks, {}}};
     std::map<Table, int> shownRow_{{Table::Files, -1}, {Table::Tracks, -1}};
     std::function<void(std::optional<std::string>)> chooser_;

@@ -6,13 +6,17 @@
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -22,8 +26,11 @@
 #include <tracksieve/analysis.h>
 
 #include "app_delegate.h"
+#include "application_identity.h"
+#include "cell_painting.h"
 #include "main_window.h"
 #include "qt_toolkit.h"
+#include "report_box.h"
 #include "table_model.h"
 #include "text_colors.h"
 #include "wav_builder.h"
@@ -34,6 +41,12 @@ namespace {
 namespace fs = std::filesystem;
 using tracksieve::testing::TempDir;
 using tracksieve::testing::wavWithLevels;
+
+// Settings of the tests' own, never the user's.
+std::unique_ptr<QSettings> settingsIn(const TempDir& dir) {
+    return std::make_unique<QSettings>(QString::fromStdString((dir.path() / "settings.ini").string()),
+                                       QSettings::IniFormat);
+}
 
 struct BoxSeen {
     QString title;
@@ -49,6 +62,15 @@ class BoxAnswerer {
 public:
     explicit BoxAnswerer(Qt::Key key) {
         QObject::connect(&timer_, &QTimer::timeout, [this, key] {
+            if (auto* report = dynamic_cast<ReportBox*>(QApplication::activeModalWidget());
+                report && report->isVisible()) {
+                seen.push_back({report->windowTitle(), report->messageText(), report->listText(),
+                                report->critical() ? QMessageBox::Warning : QMessageBox::Information,
+                                {report->okButton()->text()}, report->okButton()->text()});
+                if (onReport) onReport(*report);
+                QTest::keyClick(report, key);
+                return;
+            }
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible()) return;
             BoxSeen box_seen{box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}, {}};
@@ -61,6 +83,8 @@ public:
     }
 
     std::vector<BoxSeen> seen;
+    // Looks at a report box before it is answered.
+    std::function<void(const ReportBox&)> onReport;
 
 private:
     QTimer timer_;
@@ -89,7 +113,8 @@ protected:
     }
 
     TempDir dir_;
-    QtToolkit toolkit;
+    TempDir settingsDir_;
+    QtToolkit toolkit{settingsIn(settingsDir_)};
     AppDelegate delegate{toolkit};
     MainWindow* window = nullptr;
 };
@@ -214,6 +239,145 @@ TEST_F(QtWindowTest, RemovalReportsAndScansAgain) {
     EXPECT_EQ(accept.seen[2].defaultButton, "Overwrite");
     EXPECT_EQ(accept.seen[3].informativeText, "Success:\na.wav → a.wav (1 removed, 2 kept)\n");
     EXPECT_EQ(status(), "Found 2 polyphonic WAV file(s); 0 have empty tracks.");
+}
+
+TEST_F(QtWindowTest, TabWalksEveryControlInReadingOrderAndArrowsMoveWithinATable) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    dir_.write("b.wav", wavWithLevels({1000, 0, 0}));
+    scanFolder();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->pathField()->setFocus();
+    const std::vector<Control> chain = {Control::PathField,    Control::BrowseButton,    Control::ScanButton,
+                                        Control::RecursiveCheck, Control::OverwriteCheck, Control::FileTable,
+                                        Control::TrackTable,   Control::RemoveAllButton, Control::RemoveSelectedButton,
+                                        Control::SelectAllButton};
+    const auto selection = [&] { return window->table(Table::Files)->selectionModel()->selectedRows(); };
+    const QModelIndexList selectedBefore = selection();
+    for (std::size_t step = 1; step <= chain.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), window->control(chain[step % chain.size()])) << "Tab " << step;
+    }
+    for (std::size_t step = 1; step <= chain.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), window->control(chain[(chain.size() - step) % chain.size()]))
+            << "Shift+Tab " << step;
+    }
+    EXPECT_EQ(selection(), selectedBefore) << "walking through a table leaves its selection alone";
+
+    window->table(Table::Files)->setFocus();
+    QTest::keyClick(window->table(Table::Files), Qt::Key_Down);
+    ASSERT_EQ(selection().size(), 1);
+    EXPECT_EQ(selection().front().row(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), window->table(Table::Files));
+}
+
+TEST_F(QtWindowTest, ALongReportStaysOnTheScreenWithItsFailuresFirst) {
+    constexpr int kFiles = 80;
+    for (int i = 0; i < kFiles; ++i) dir_.write("take" + std::to_string(i) + ".wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    fs::remove(dir_.path() / "take7.wav");  // gone before its turn: one failure
+    const QRect screen = window->screen()->availableGeometry();
+    BoxAnswerer accept(Qt::Key_Return);
+    QRect reportFrame;
+    QRect okButton;
+    int scrollRange = 0;
+    accept.onReport = [&](const ReportBox& report) {
+        reportFrame = report.frameGeometry();
+        okButton = QRect(report.okButton()->mapTo(&report, QPoint(0, 0)), report.okButton()->size());
+        scrollRange = report.list()->verticalScrollBar()->maximum();
+    };
+    button(Control::RemoveAllButton)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accept.seen.size() == 2 && !delegate.busy(); }, 20000));
+
+    const BoxSeen& report = accept.seen[1];
+    EXPECT_EQ(report.text, "Remove Empty Tracks complete");
+    EXPECT_TRUE(report.informativeText.startsWith("Errors:\ntake7.wav: ")) << report.informativeText.toStdString();
+    EXPECT_TRUE(report.informativeText.contains("\n\nSuccess:\ntake0.wav → take0_SLIM.wav (1 removed, 1 kept)\n"));
+    EXPECT_EQ(report.icon, QMessageBox::Warning) << "the critical style";
+    EXPECT_LE(reportFrame.height(), screen.height());
+    EXPECT_TRUE(QRect(QPoint(0, 0), reportFrame.size()).contains(okButton));
+    EXPECT_GT(scrollRange, 0) << "the list scrolls";
+}
+
+TEST_F(QtWindowTest, TablesAreNamedForScreenReadersAndTheWindowCarriesTheIcon) {
+    setUpApplicationIdentity();
+    for (const auto& [which, name] : {std::pair{Table::Files, "Polyphonic WAV files"}, std::pair{Table::Tracks, "Tracks"}}) {
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->table(which));
+        EXPECT_EQ(table->text(QAccessible::Name), name);
+    }
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+
+    // Docks group the window with its desktop entry by the window's class, the application name.
+    QFile entry(QStringLiteral(TRACKSIEVE_DESKTOP_ENTRY));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("\nStartupWMClass=") + QApplication::applicationName() + "\n")) << text.toStdString();
+}
+
+TEST_F(QtWindowTest, NoInvalidCellIsAskedForWhenAnEmptyOrResetTableHasFocus) {
+    QStringList warnings;
+    static QStringList* seen = nullptr;
+    seen = &warnings;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        seen->append(message);
+    });
+    QApplication::setActiveWindow(window);
+    for (const Table which : {Table::Tracks, Table::Files}) {
+        window->table(which)->setFocus();
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->table(which));
+        table->focusChild();
+    }
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    for (const Table which : {Table::Tracks, Table::Files}) {
+        window->table(which)->setFocus();
+        QAccessible::queryAccessibleInterface(window->table(which))->focusChild();
+    }
+    qInstallMessageHandler(previous);
+    for (const QString& warning : warnings) EXPECT_FALSE(warning.contains("invalid index")) << warning.toStdString();
+}
+
+TEST_F(QtWindowTest, PeaksCarryLevelBarsAndFileNamesShortenBeforeTheCounts) {
+    dir_.write("a rather long take name from the second shoot day.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    const QModelIndex peak = window->model(Table::Tracks)->index(0, 2);
+    const QPointF bar = peak.data(LevelBarRole).toPointF();
+    EXPECT_NEAR(bar.x(), (20 * std::log10(1000.0 / 32768) + 120) / 120, 1e-9);
+    EXPECT_DOUBLE_EQ(bar.y(), 0.5) << "-60 dBFS";
+    EXPECT_EQ(window->model(Table::Tracks)->index(1, 2).data(LevelBarRole).toPointF().x(), 0.0) << "silence";
+    EXPECT_EQ(peak.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+
+    const QString line = window->model(Table::Files)->index(0, 0).data().toString();
+    const QPoint span = window->model(Table::Files)->index(0, 0).data(ShortenedSpanRole).toPoint();
+    EXPECT_EQ(line.mid(span.x(), span.y()), "a rather long take name from the second shoot day.wav");
+    const QFontMetrics metrics(window->font());
+    for (const int width : {100, 400}) {
+        const QString shown = shortenSpan(line, span.x(), span.y(), metrics, width);
+        EXPECT_TRUE(shown.contains("2 tracks (1 active, 1 empty)")) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QStringLiteral("…")));
+        if (width >= 400) {
+            EXPECT_LE(metrics.horizontalAdvance(shown), width);
+        }
+    }
+    EXPECT_EQ(shortenSpan(line, span.x(), span.y(), metrics, 5000), line);
+}
+
+TEST(QtWindowSettings, TheWindowKeepsItsSizeAndPlaceAcrossLaunches) {
+    const TempDir settings;
+    {
+        QtToolkit toolkit(settingsIn(settings));
+        AppDelegate delegate(toolkit);
+        toolkit.attach(delegate);
+        delegate.applicationDidFinishLaunching();
+        toolkit.window()->resize(1010, 700);
+        QTest::qWait(0);
+    }
+    QtToolkit toolkit(settingsIn(settings));
+    AppDelegate delegate(toolkit);
+    toolkit.attach(delegate);
+    delegate.applicationDidFinishLaunching();
+    EXPECT_EQ(toolkit.window()->size(), QSize(1010, 700));
 }
 
 TEST_F(QtWindowTest, DroppingAFolderScansIt) {

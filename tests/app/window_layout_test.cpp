@@ -23,14 +23,15 @@ TEST(WindowDescription, ControlsCarryTheirTextsKindsAndActions) {
         {ControlKind::PushButton, "Scan", Action::Scan},
         {ControlKind::Checkbox, "Include subfolders", Action::None},
         {ControlKind::Checkbox, "Overwrite originals when removing empty tracks", Action::None},
-        {ControlKind::Table, "", Action::None},
-        {ControlKind::Table, "", Action::None},
+        {ControlKind::Table, "Polyphonic WAV files", Action::None},
+        {ControlKind::Table, "Tracks", Action::None},
         {ControlKind::Label, "", Action::None},
         {ControlKind::PushButton, "Remove Empty Tracks From All", Action::CompressAll},
         {ControlKind::PushButton, "Remove Empty Tracks From Selected", Action::CompressSelected},
         {ControlKind::PushButton, "Select All", Action::SelectAllFiles},
         {ControlKind::Label, "Choose a directory to scan for polyphonic WAV files.", Action::None},
         {ControlKind::ProgressBar, "", Action::None},
+        {ControlKind::PushButton, "Stop", Action::StopRemoval},
     };
     const WindowDescription& window = mainWindowDescription();
     ASSERT_EQ(window.controls.size(), expected.size());
@@ -42,7 +43,8 @@ TEST(WindowDescription, ControlsCarryTheirTextsKindsAndActions) {
         EXPECT_EQ(control.text, expected[i].text);
         EXPECT_EQ(control.action, expected[i].action);
         EXPECT_FALSE(control.checked);
-        EXPECT_EQ(control.hidden, control.control == Progress);
+        EXPECT_EQ(control.hidden, control.control == Progress || control.control == StopButton);
+        EXPECT_EQ(control.shortcut, control.control == StopButton ? "Escape" : "");
         EXPECT_EQ(control.returnAction, control.control == PathField ? Action::Scan : Action::None);
     }
     EXPECT_EQ(window.controls[0].placeholder, "Choose a directory with polyphonic WAV files…");
@@ -92,6 +94,7 @@ NaturalSizes naturalSizes() {
     natural[static_cast<std::size_t>(SelectAllButton)] = Size{90, 32};
     natural[static_cast<std::size_t>(StatusLabel)] = Size{400, 16};
     natural[static_cast<std::size_t>(Progress)] = Size{100, 20};
+    natural[static_cast<std::size_t>(StopButton)] = Size{70, 32};
     return natural;
 }
 
@@ -99,7 +102,7 @@ Rect frameOf(const Frames& frames, Control control) { return frames[static_cast<
 
 TEST(WindowLayout, EveryConstraintHoldsAtTheDefaultAndTheSmallestSize) {
     const WindowDescription& window = mainWindowDescription();
-    ASSERT_EQ(window.constraints.size(), 36u);
+    ASSERT_EQ(window.constraints.size(), 39u);
     for (const Size content : {Size{960, 640}, Size{760, 480}, Size{1600, 1000}}) {
         SCOPED_TRACE(content.width);
         const Frames frames = layoutWindow(window, content, naturalSizes());
@@ -145,11 +148,17 @@ TEST(WindowLayout, TablesShareTheBandAndControlsKeepTheirNaturalSizes) {
     EXPECT_EQ(frameOf(frames, TrackTable).y + frameOf(frames, TrackTable).height, 524 - 8);
     EXPECT_EQ(frameOf(frames, SelectAllButton).x, 960 - 14 - 90);
     EXPECT_EQ(frameOf(frames, RemoveSelectedButton).x, 14 + 210 + 8);
+    // "Stop" stands at the bottom right, the status line and the bar end before it.
+    EXPECT_EQ(frameOf(frames, StopButton).x, 960 - 14 - 80);
+    EXPECT_EQ(frameOf(frames, StopButton).y, 640 - 14 - 32);
+    EXPECT_EQ(frameOf(frames, Progress).x + frameOf(frames, Progress).width, 960 - 14 - 80 - 8);
+    EXPECT_EQ(frameOf(frames, StatusLabel).x + frameOf(frames, StatusLabel).width, 960 - 14 - 80 - 8);
 }
 
 TEST(WindowLayout, AnOpenFrameIsAnError) {
     WindowDescription window = mainWindowDescription();
-    window.constraints.pop_back();  // the progress bar's height
+    std::erase_if(window.constraints,
+                  [](const Constraint& c) { return c.view == Progress && c.anchor == Anchor::Height; });
     NaturalSizes natural = naturalSizes();
     natural[static_cast<std::size_t>(Progress)].reset();
     EXPECT_THROW(layoutWindow(window, {960, 640}, natural), std::logic_error);

@@ -12,6 +12,7 @@ constexpr std::string_view kReaderMessages[] = {
     "Could not open file",
     "Not a RIFF/WAVE file",
     "Invalid fmt chunk",
+    "Invalid ds64 chunk",
     "Missing fmt or data chunk",
     "Invalid format",
     "Unsupported WAV format (need PCM or IEEE float)",

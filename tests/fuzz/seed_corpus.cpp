@@ -105,6 +105,41 @@ std::vector<std::pair<std::string, std::string>> builtWavs() {
                                     .chunk("LIST", "INFO")
                                     .data(framesOf(16, {900, 0}))
                                     .bytes()},
+        {"rf64_bext_ixml.wav",
+         inWideForm(WavBuilder()
+                        .chunk("bext", bextBody(48000 * 3600))
+                        .fmt({.channels = 4, .bitsPerSample = 24})
+                        .chunk("iXML", list)
+                        .data(framesOf(24, {0x10000, 0, 0x20000, 0}))
+                        .chunk("LIST", "INFO")
+                        .bytes(),
+                    "RF64")},
+        {"bw64_chna_axml.wav",
+         inWideForm(WavBuilder()
+                        .fmt({.channels = 3, .bitsPerSample = 24})
+                        .chunk("chna", chnaChunk(3))
+                        .chunk("axml", "<ebuCoreMain><coreMetadata/></ebuCoreMain>")
+                        .data(framesOf(24, {0x7000, 0, 0x7000}))
+                        .bytes(),
+                    "BW64")},
+        {"rf64_table.wav", WavBuilder()
+                               .signature("RF64", "WAVE")
+                               .chunk("ds64", ds64Body(0, 24, 6, {{"LIST", 4}}))
+                               .chunkDeclaring("LIST", "INFO", 0xFFFFFFFFu)
+                               .fmt({})
+                               .chunkDeclaring("data", framesOf(16, {0, 900}), 0xFFFFFFFFu)
+                               .bytes()},
+        {"unfinalised_take.wav",
+         WavBuilder().riffSizeField(0).fmt({}).chunkDeclaring("data", framesOf(16, {1000, 0}), 0).bytes()},
+        {"sound_devices_bext_levl.wav",
+         WavBuilder()
+             .chunk("bext", "sTRK1=Boom\r\nsTRK2=Lav\r\nsNOTE=\r\n" + bextBody(0).substr(31))
+             .fmt({})
+             .chunk("levl", le32(1) + le32(1) + le32(1) + le32(256) + le32(2) + le32(2) + le32(0) + le32(128) +
+                                std::string(88, '\0') + "abcd")
+             .chunk("fact", le32(6))
+             .data(framesOf(16, {0, 900}))
+             .bytes()},
     };
 }
 

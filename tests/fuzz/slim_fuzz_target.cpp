@@ -15,6 +15,8 @@
 #include "tracksieve/slim_writer.h"
 #include "tracksieve/track_list_rewrite.h"
 #include "wav_builder.h"
+#include "riff_head.h"
+#include "source_chunk_walk.h"
 #include "wav_reader.h"
 
 namespace {
@@ -44,24 +46,58 @@ std::string expectedRefusal(const PolyWavInfo& record) {
     return "";
 }
 
-// Every chunk lies inside the file, the walk ends exactly at its end, and the RIFF size says so.
+// Every chunk lies inside the file, the walk ends exactly at its end, and the RIFF size says so;
+// in a 64-bit form the sizes are those of its `ds64`, which comes first and only there.
 void checkRiffLayout(const std::string& file) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
-    require(file.size() >= 12 && file.compare(0, 4, "RIFF") == 0 && file.compare(8, 4, "WAVE") == 0,
-            "the copy is a RIFF/WAVE file");
-    require(le::readU32(bytes + 4) + std::uint64_t{8} == file.size(), "the RIFF size counts the whole copy");
+    require(file.size() >= 12 && file.compare(8, 4, "WAVE") == 0, "the copy is a WAVE file");
+    const bool wide = file.compare(0, 4, "RIFF") != 0;
+    require(!wide || file.compare(0, 4, "RF64") == 0 || file.compare(0, 4, "BW64") == 0,
+            "the copy is a RIFF, RF64 or BW64 file");
+    std::uint64_t riffSize = le::readU32(bytes + 4);
+    std::uint64_t dataSize = 0;
+    std::uint64_t position = 12;
+    if (wide) {
+        require(riffSize == 0xFFFFFFFF && file.size() >= 48 && file.compare(12, 4, "ds64") == 0 &&
+                    le::readU32(bytes + 16) == 28,
+                "a 64-bit copy starts with its ds64");
+        riffSize = le::readU64(bytes + 20);
+        dataSize = le::readU64(bytes + 28);
+        position = 48;
+    }
+    require(riffSize + 8 == file.size(), "the RIFF size counts the whole copy");
     int fmtChunks = 0;
     int dataChunks = 0;
-    std::uint64_t position = 12;
     while (position < file.size()) {
         require(position + 8 <= file.size(), "no partial chunk header");
-        const std::uint32_t size = le::readU32(bytes + position + 4);
+        std::uint64_t size = le::readU32(bytes + position + 4);
+        const bool isData = file.compare(position, 4, "data") == 0;
+        if (wide && isData) {
+            require(size == 0xFFFFFFFF, "a 64-bit copy's data size is in its ds64");
+            size = dataSize;
+        }
+        require(file.compare(position, 4, "ds64") != 0, "no ds64 is copied as a chunk");
         fmtChunks += file.compare(position, 4, "fmt ") == 0;
-        dataChunks += file.compare(position, 4, "data") == 0;
-        position += 8 + std::uint64_t{size} + size % 2;
+        dataChunks += isData;
+        position += 8 + size + size % 2;
         require(position <= file.size(), "every chunk and its pad byte lie inside the copy");
     }
     require(fmtChunks == 1 && dataChunks == 1, "one fmt and one data chunk");
+}
+
+// A 64-bit copy with its `data` size written into the `data` header, so that a plain chunk walk
+// finds the chunks after the samples.
+std::string walkedAsPlainRiff(std::string copy) {
+    const std::uint64_t dataSize = le::readU64(reinterpret_cast<const unsigned char*>(copy.data()) + 28);
+    for (std::size_t position = 48; position + 8 <= copy.size();) {
+        const std::uint32_t size = le::readU32(reinterpret_cast<const unsigned char*>(copy.data()) + position + 4);
+        if (copy.compare(position, 4, "data") == 0) {
+            le::writeU32(reinterpret_cast<unsigned char*>(copy.data()) + position + 4, static_cast<std::uint32_t>(dataSize));
+            break;
+        }
+        position += 8 + std::uint64_t{size} + size % 2;
+    }
+    return copy;
 }
 
 struct SampleLayout {
@@ -77,29 +113,33 @@ SampleLayout samplesOf(const std::string& file) {
     WavFile wav;
     require(openWav(memory, wav), "the file opens");
     const auto offset = static_cast<std::uint64_t>(wav.dataOffset);
-    const std::uint64_t present = std::min<std::uint64_t>(wav.dataSize, offset < file.size() ? file.size() - offset : 0);
-    return {offset, present / wav.blockAlign, wav.blockAlign, wav.bitsPerSample / 8u};
+    return {offset, wav.dataBytesPresent / wav.blockAlign, wav.blockAlign, wav.bitsPerSample / 8u};
 }
 
 // Nothing in the copy is made up: each chunk other than the format and the samples holds no
 // more bytes than a chunk of its kind really has in the source. The XML may grow by a new track
 // list for each list it held (each at least a pair of tags long) and by one new document.
-void checkNothingInvented(const std::string& source, const std::string& copy, const std::vector<std::string>& kept) {
-    const std::vector<testing::RiffChunk> sourceChunks = testing::parseChunks(source);
+void checkNothingInvented(const fs::path& sourcePath, const std::string& copy, const std::vector<std::string>& kept) {
+    const SourceLayout layout = walkSourceChunks(sourcePath);
+    std::vector<MetaChunk> sourceChunks = layout.beforeAudio;
+    sourceChunks.insert(sourceChunks.end(), layout.afterAudio.begin(), layout.afterAudio.end());
     const std::size_t newList = buildTrackListInner(kept).size() + 16;
     std::size_t xmlAllowance = buildTrackListIxml(kept).size();
-    for (const testing::RiffChunk& chunk : sourceChunks) {
+    for (const MetaChunk& chunk : sourceChunks) {
         if (isXmlChunkId(chunk.id)) xmlAllowance += chunk.body.size() + (chunk.body.size() / 8 + 1) * newList;
     }
     auto kindOf = [](const std::string& id) { return id.starts_with("ond") ? std::string("ond") : id; };
     std::size_t xmlBytes = 0;
-    for (const testing::RiffChunk& chunk : testing::parseChunks(copy)) {
-        if (chunk.id == "fmt " || chunk.id == "data") continue;
+    std::vector<testing::RiffChunk> copyChunks = testing::parseChunks(copy);
+    // A 64-bit copy's `data` header defers its size: the chunks after the samples are its own.
+    if (copy.compare(0, 4, "RIFF") != 0) copyChunks = testing::parseChunks(walkedAsPlainRiff(copy));
+    for (const testing::RiffChunk& chunk : copyChunks) {
+        if (chunk.id == "fmt " || chunk.id == "data" || chunk.id == "ds64") continue;
         if (chunk.id == "iXML") {
             xmlBytes += chunk.size;
             continue;
         }
-        const bool fromSource = std::any_of(sourceChunks.begin(), sourceChunks.end(), [&](const testing::RiffChunk& c) {
+        const bool fromSource = std::any_of(sourceChunks.begin(), sourceChunks.end(), [&](const MetaChunk& c) {
             return kindOf(c.id) == kindOf(chunk.id) && c.body.size() >= chunk.size;
         });
         require(fromSource, "the copy's " + chunk.id + " chunk holds no more than the source has");
@@ -107,7 +147,8 @@ void checkNothingInvented(const std::string& source, const std::string& copy, co
     require(xmlBytes <= xmlAllowance, "the copy's XML holds no more than the source's and the new track lists");
 }
 
-void checkCopy(const std::string& source, const PolyWavInfo& record, const std::string& copy) {
+void checkCopy(const fs::path& sourcePath, const std::string& source, const PolyWavInfo& record,
+               const std::string& copy) {
     std::vector<std::int32_t> keptIndices;
     std::vector<std::string> keptNames;
     for (const TrackInfo& track : record.tracks) {
@@ -116,7 +157,7 @@ void checkCopy(const std::string& source, const PolyWavInfo& record, const std::
         keptNames.push_back(track.name);
     }
     checkRiffLayout(copy);
-    checkNothingInvented(source, copy, keptNames);
+    checkNothingInvented(sourcePath, copy, keptNames);
     std::istringstream copyMemory(copy);
     const PolyWavInfo copyRecord = analyzePolyWav(copyMemory, "take_SLIM.wav", kThreshold);
     require(copyRecord.error.empty(), "the copy opens: " + copyRecord.error);
@@ -155,6 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::checkRecord(record, kThreshold);
     const std::string refusal = expectedRefusal(record);
 
+    // Every other input is written in a 64-bit form, however small.
+    setPlainRiffSizeLimit(size % 2 == 0 ? 0xFFFFFFFF : 0);
     std::string failure;
     fs::path written;
     try {
@@ -170,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(written == dir / "take_SLIM.wav", "the copy goes beside the source");
     const std::string copy = testing::readFile(written);
-    checkCopy(source, record, copy);
+    checkCopy(sourcePath, source, record, copy);
 
     compressPolyWav(sourcePath, true, kThreshold);
     require(testing::readFile(sourcePath) == copy, "a slim in place writes what a slim beside it wrote");

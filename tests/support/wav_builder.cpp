@@ -86,6 +86,11 @@ WavBuilder& WavBuilder::fmt(const Format& format) { return chunk("fmt ", fmtBody
 
 WavBuilder& WavBuilder::data(std::string_view samples) { return chunk("data", samples); }
 
+WavBuilder& WavBuilder::riffSizeField(std::uint32_t size) {
+    riffSizeField_ = size;
+    return *this;
+}
+
 WavBuilder& WavBuilder::signature(std::string_view riff, std::string_view wave) {
     riff_ = riff;
     wave_ = wave;
@@ -94,10 +99,40 @@ WavBuilder& WavBuilder::signature(std::string_view riff, std::string_view wave) 
 
 std::string WavBuilder::bytes() const {
     std::string out = riff_;
-    appendLe(out, 4 + body_.size(), 4);
+    appendLe(out, riffSizeField_.value_or(static_cast<std::uint32_t>(4 + body_.size())), 4);
     out += wave_;
     out += body_;
     return out;
+}
+
+std::string ds64Body(std::uint64_t riffSize, std::uint64_t dataSize, std::uint64_t sampleCount,
+                     const std::vector<std::pair<std::string, std::uint64_t>>& table) {
+    std::string body;
+    appendLe(body, riffSize, 8);
+    appendLe(body, dataSize, 8);
+    appendLe(body, sampleCount, 8);
+    appendLe(body, table.size(), 4);
+    for (const auto& [id, size] : table) {
+        body += id;
+        appendLe(body, size, 8);
+    }
+    return body;
+}
+
+std::string inWideForm(std::string_view riffBytes, std::string_view form) {
+    std::uint64_t dataSize = 0;
+    std::uint64_t blockAlign = 0;
+    std::string chunks;
+    for (const RiffChunk& chunk : parseChunks(riffBytes)) {
+        chunks += chunk.id;
+        appendLe(chunks, chunk.id == "data" ? 0xFFFFFFFFu : chunk.size, 4);
+        chunks += chunk.body;
+        if (chunk.body.size() % 2 == 1) chunks.push_back('\0');
+        if (chunk.id == "data") dataSize = chunk.size;
+        if (chunk.id == "fmt " && chunk.body.size() >= 14) blockAlign = static_cast<unsigned char>(chunk.body[12]) | (static_cast<unsigned char>(chunk.body[13]) << 8);
+    }
+    const std::string ds64 = ds64Body(4 + 8 + 28 + chunks.size(), dataSize, blockAlign == 0 ? 0 : dataSize / blockAlign);
+    return WavBuilder().signature(form, "WAVE").riffSizeField(0xFFFFFFFFu).chunk("ds64", ds64).bytes() + chunks;
 }
 
 std::string wavWithLevels(const std::vector<std::int32_t>& levels) {

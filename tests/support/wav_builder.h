@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Builds WAV files byte by byte in memory, including the broken ones real cards hold.
@@ -31,6 +32,13 @@ std::string pcmFrames(int bitsPerSample, const std::vector<std::vector<std::int3
 std::string floatFrames(const std::vector<std::vector<float>>& frames);
 /// `frames` frames in which every channel holds `value`.
 std::string constantFrames(int bitsPerSample, std::size_t channels, std::size_t frames, std::int32_t value);
+/// A `ds64` body: the 64-bit RIFF and `data` sizes, the sample count and a table of other
+/// chunks' sizes.
+std::string ds64Body(std::uint64_t riffSize, std::uint64_t dataSize, std::uint64_t sampleCount,
+                     const std::vector<std::pair<std::string, std::uint64_t>>& table = {});
+/// The plain RIFF file `riffBytes` in the 64-bit form `form` ("RF64" or "BW64"): the header's
+/// and the `data` chunk's size fields defer to a `ds64` chunk placed first.
+std::string inWideForm(std::string_view riffBytes, std::string_view form);
 /// A 16-bit WAV file of four frames at 48 kHz in which channel c holds the constant levels[c].
 std::string wavWithLevels(const std::vector<std::int32_t>& levels);
 
@@ -44,6 +52,8 @@ public:
     WavBuilder& data(std::string_view samples);
     /// Replaces "RIFF" and "WAVE" in the header.
     WavBuilder& signature(std::string_view riff, std::string_view wave);
+    /// Makes the header's size field claim `size` whatever follows.
+    WavBuilder& riffSizeField(std::uint32_t size);
 
     /// The whole file: header (RIFF size counts what follows) and the chunks in order.
     std::string bytes() const;
@@ -51,6 +61,7 @@ public:
 private:
     std::string riff_ = "RIFF";
     std::string wave_ = "WAVE";
+    std::optional<std::uint32_t> riffSizeField_;
     std::string body_;
 };
 

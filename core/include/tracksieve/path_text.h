@@ -15,4 +15,9 @@ std::string pathToUtf8(const std::filesystem::path& path);
 /// Windows ANSI code page, which cannot hold most names.
 std::filesystem::path pathFromUtf8(std::string_view text);
 
+/// How a front end names `file` found by scanning `scannedFolder`: its path relative to that
+/// folder, so that takes of the same name in two subfolders can be told apart; the bare file
+/// name when it lies directly in the folder, or when no folder is given.
+std::string shownName(const std::filesystem::path& file, const std::filesystem::path& scannedFolder);
+
 }  // namespace tracksieve

@@ -30,6 +30,9 @@ struct PolyWavInfo {
     std::int32_t bitsPerSample = 0;
     bool isFloat = false;
     double durationSeconds = 0.0;
+    /// The header did not hold the audio's length (a take never finalised, a 32-bit size that
+    /// wrapped): the length is that of the audio the file holds.
+    bool lengthTakenFromFile = false;
     std::string timecode;
     std::string scene;  // from iXML SCENE, else the bext Description's "sSCENE="; empty when neither
     std::string take;   // likewise from TAKE or "sTAKE="
@@ -41,8 +44,9 @@ struct PolyWavInfo {
     bool unreadable() const;
     int activeCount() const;
     int emptyCount() const;
-    /// The one-line description of the file table; independent of the user's locale.
-    std::string summary() const;
+    /// The one-line description of the file table; independent of the user's locale. The file
+    /// is named by `shownName` under `scannedFolder`.
+    std::string summary(const std::filesystem::path& scannedFolder = {}) const;
 };
 
 }  // namespace tracksieve

@@ -1,0 +1,53 @@
+#include "removal_confirmation.h"
+
+#include <algorithm>
+
+namespace tracksieve::app {
+namespace {
+
+constexpr std::size_t kListedFiles = 10;
+
+std::string fileList(const std::vector<std::string>& shownNames) {
+    std::string list;
+    const std::size_t listed = std::min(shownNames.size(), kListedFiles);
+    for (std::size_t i = 0; i < listed; ++i) list += shownNames[i] + "\n";
+    if (shownNames.size() > listed) list += "and " + std::to_string(shownNames.size() - listed) + " more\n";
+    return list;
+}
+
+std::string skippedLine(const SkippedFiles& skipped) {
+    if (skipped.total() == 0) return "";
+    std::string reasons;
+    const auto reason = [&reasons](int count, const char* why) {
+        if (count == 0) return;
+        if (!reasons.empty()) reasons += ", ";
+        reasons += std::to_string(count) + " " + why;
+    };
+    reason(skipped.withoutEmptyTracks, "without empty tracks");
+    reason(skipped.allTracksEmpty, "with every track empty");
+    reason(skipped.unreadable, "that could not be read");
+    return "\nSkipped " + std::to_string(skipped.total()) + " of the chosen files: " + reasons + ".\n";
+}
+
+}  // namespace
+
+Alert removalConfirmation(const std::vector<std::string>& shownNames, const SkippedFiles& skipped, bool overwrite) {
+    const std::string count = std::to_string(shownNames.size());
+    const std::string files = "\n\n" + fileList(shownNames) + skippedLine(skipped) + "\n";
+    if (overwrite) {
+        return {"Remove Empty Tracks",
+                "Remove empty tracks from " + count + " file(s) and OVERWRITE the originals?" + files +
+                    "Timecode (bext), iXML, and other metadata are preserved, but you will not keep a backup of the "
+                    "original file. Prefer leaving overwrite OFF so *_SLIM.wav copies are written instead.",
+                AlertStyle::Critical,
+                {"Overwrite", "Cancel"}};
+    }
+    return {"Remove Empty Tracks",
+            "Remove empty tracks from " + count + " file(s) and write *_SLIM.wav beside each original?" + files +
+                "bext timecode, iXML (scene/take/track names), and other metadata chunks are copied into the new "
+                "files. Originals are left untouched.",
+            AlertStyle::Warning,
+            {"Remove Empty Tracks", "Cancel"}};
+}
+
+}  // namespace tracksieve::app
