@@ -148,13 +148,8 @@ TEST_F(CliScan, ShowsProgressByShownNameOnlyOnATerminal) {
     dir_.write("sub/a.wav", wavWithLevels({1000, 0}));
     dir_.write("b.wav", wavWithLevels({1000, 0}));
 
-#ifdef _WIN32
-    const std::string shownOnTerminal = "sub\\\\a.wav";  // a terminal shows every backslash escaped
-#else
-    const std::string shownOnTerminal = "sub/a.wav";
-#endif
     const CliRun terminal = runCli({"scan", "-r", dir()}, {.err = true});
-    EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/2: " + shownOnTerminal + "\r\x1b[KAnalyzing 2/2: b.wav\r\x1b[K");
+    EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/2: sub/a.wav\r\x1b[KAnalyzing 2/2: b.wav\r\x1b[K");
     EXPECT_EQ(terminal.out, runCli({"scan", "-r", dir()}).out);
     EXPECT_EQ(runCli({"scan", "-r", dir()}).err, "");
 }
@@ -165,8 +160,8 @@ TEST_F(CliScan, TellsTakesOfTheSameNameInTwoSubfoldersApart) {
     // A trailing separator names the same folder.
     for (const std::string& folder : {dir(), dir() + "/"}) {
         EXPECT_EQ(runCli({"scan", "-r", folder}).out,
-                  pathToUtf8(fs::path("Day 1") / "T1.wav") + "  \xE2\x80\x94  2 tracks (1 active, 1 empty)  48000 Hz  0.0s\n" +
-                      pathToUtf8(fs::path("Day 2") / "T1.wav") + "  \xE2\x80\x94  2 tracks (2 active, 0 empty)  48000 Hz  0.0s\n" +
+                  std::string("Day 1/T1.wav  \xE2\x80\x94  2 tracks (1 active, 1 empty)  48000 Hz  0.0s\n") +
+                      "Day 2/T1.wav  \xE2\x80\x94  2 tracks (2 active, 0 empty)  48000 Hz  0.0s\n" +
                       "Found 2 polyphonic WAV file(s); 1 have empty tracks.\n");
     }
 }

@@ -16,7 +16,9 @@ std::string shownName(const std::filesystem::path& file, const std::filesystem::
     const std::filesystem::path relative = file.lexically_normal().lexically_relative(scannedFolder.lexically_normal());
     // A file outside the folder (never one the scan found) is named by itself.
     if (relative.empty() || *relative.begin() == "..") return pathToUtf8(file.filename());
-    return pathToUtf8(relative);
+    // One separator on every system, so that both front ends and both platforms print the same line.
+    const std::u8string text = relative.generic_u8string();
+    return {text.begin(), text.end()};
 }
 
 }  // namespace tracksieve

@@ -17,7 +17,8 @@ std::filesystem::path pathFromUtf8(std::string_view text);
 
 /// How a front end names `file` found by scanning `scannedFolder`: its path relative to that
 /// folder, so that takes of the same name in two subfolders can be told apart; the bare file
-/// name when it lies directly in the folder, or when no folder is given.
+/// name when it lies directly in the folder, or when no folder is given. Folders are parted by
+/// `/` on every system.
 std::string shownName(const std::filesystem::path& file, const std::filesystem::path& scannedFolder);
 
 }  // namespace tracksieve
