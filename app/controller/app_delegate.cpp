@@ -4,11 +4,13 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <fstream>
 #include <system_error>
 #include <utility>
 
 #include <tracksieve/fixed_values.h>
 #include <tracksieve/path_text.h>
+#include <tracksieve/sound_report.h>
 
 #include "remembered_settings.h"
 #include "removal_confirmation.h"
@@ -27,6 +29,9 @@ std::string peakText(double peak) {
     return std::string(digits, end) + " dB";
 }
 
+// The linear peak of a level in dBFS.
+double amplitudeOf(int decibels) { return std::pow(10.0, decibels / 20.0); }
+
 std::string trackCell(const TrackInfo& track, const std::string& columnId) {
     if (columnId == "num") return std::to_string(track.index + 1);
     if (columnId == "name") return track.name;
@@ -40,8 +45,15 @@ double levelOnBar(double peak) {
     return std::clamp((20 * std::log10(peak) + 120) / 120, 0.0, 1.0);
 }
 
-bool eligibleForRemoval(const PolyWavInfo& file) {
-    return file.error.empty() && file.emptyCount() > 0 && file.activeCount() > 0;
+int countOf(const std::vector<bool>& kept, bool which) {
+    return static_cast<int>(std::count(kept.begin(), kept.end(), which));
+}
+
+// The written files' names, beside the source's.
+std::string writtenNames(const std::vector<fs::path>& written, const fs::path& folder) {
+    std::string names;
+    for (const fs::path& file : written) names += (names.empty() ? "" : ", ") + shownName(file, folder);
+    return names;
 }
 
 }  // namespace
@@ -51,10 +63,11 @@ AppDelegate::AppDelegate(Toolkit& toolkit, CoreOperations core) : _toolkit(toolk
 void AppDelegate::applicationDidFinishLaunching() {
     _toolkit.showWindow(mainWindowDescription());
     restoreRememberedSettings(_toolkit);
+    _threshold = amplitudeOf(_toolkit.number(Control::ThresholdField));
 }
 
 TerminateReply AppDelegate::applicationShouldTerminate() {
-    if (_job != Job::Removal) return TerminateReply::Now;
+    if (_job != Job::Removal && _job != Job::MonoExport) return TerminateReply::Now;
     if (!_quitting) _toolkit.setText(Control::StatusLabel, "Finishing the current file before quitting…");
     _quitting = true;
     _stopRemoval->store(true);
@@ -77,6 +90,9 @@ void AppDelegate::perform(Action action) {
     case Action::CompressSelected: compressSelected(); break;
     case Action::SelectAllFiles: selectAllFiles(); break;
     case Action::StopRemoval: stopRemoval(); break;
+    case Action::ThresholdChanged: thresholdChanged(); break;
+    case Action::ExportMonoFiles: exportMonoFiles(); break;
+    case Action::ExportReport: exportReport(); break;
     case Action::None: break;
     }
 }
@@ -146,10 +162,21 @@ void AppDelegate::scanFinished(const std::string& error, ScanOutcome found, cons
         return;
     }
     _results = std::move(found.records);
+    _choices.assign(_results.size(), {});
+    _unreadableFolders = found.unreadableFolders.size();
+    judgeTracks();
     _scannedFolder = folder;
     _toolkit.reloadTable(Table::Files);
     _toolkit.reloadTable(Table::Tracks);
+    _toolkit.setText(Control::StatusLabel, foundStatus());
+    _toolkit.setText(Control::DetailsLabel, "");
+    if (!_results.empty()) {
+        _toolkit.selectRow(Table::Files, 0);
+        refreshTracks();
+    }
+}
 
+std::string AppDelegate::foundStatus() const {
     int withEmptyTracks = 0;
     for (const PolyWavInfo& file : _results) {
         if (file.error.empty() && file.emptyCount() > 0) ++withEmptyTracks;
@@ -157,15 +184,68 @@ void AppDelegate::scanFinished(const std::string& error, ScanOutcome found, cons
     std::string status = "Found " + std::to_string(_results.size()) + " polyphonic WAV file(s); " +
                          std::to_string(withEmptyTracks) + " have empty tracks";
     // The files of a folder that could not be read are missing from the list: say so.
-    if (const std::size_t unreadable = found.unreadableFolders.size(); unreadable > 0) {
-        status += "; " + std::to_string(unreadable) + (unreadable == 1 ? " folder" : " folders") + " could not be read";
+    if (_unreadableFolders > 0) {
+        status += "; " + std::to_string(_unreadableFolders) + (_unreadableFolders == 1 ? " folder" : " folders") +
+                  " could not be read";
     }
-    _toolkit.setText(Control::StatusLabel, status + ".");
-    _toolkit.setText(Control::DetailsLabel, "");
-    if (!_results.empty()) {
-        _toolkit.selectRow(Table::Files, 0);
-        refreshTracks();
+    return status + ".";
+}
+
+void AppDelegate::judgeTracks() {
+    for (PolyWavInfo& file : _results) {
+        for (TrackInfo& track : file.tracks) track.empty = _threshold > track.peak;
     }
+}
+
+void AppDelegate::thresholdChanged() {
+    const int decibels = std::clamp(_toolkit.number(Control::ThresholdField), kLowestThreshold, kHighestThreshold);
+    rememberThreshold(_toolkit, decibels);
+    _threshold = amplitudeOf(decibels);
+    judgeTracks();
+    showCounts();
+}
+
+// After verdicts or choices changed: the same rows, new texts.
+void AppDelegate::showCounts() {
+    _toolkit.refreshCells(Table::Files);
+    _toolkit.refreshCells(Table::Tracks);
+    refreshDetails();
+    // A running job's status stays; so does the first line, before any scan.
+    if (!_busy && !_scannedFolder.empty()) _toolkit.setText(Control::StatusLabel, foundStatus());
+}
+
+std::vector<bool> AppDelegate::keptTracks(std::size_t index) const {
+    const PolyWavInfo& file = _results.at(index);
+    const std::vector<TrackChoice>& choices = _choices.at(index);
+    std::vector<bool> kept;
+    for (std::size_t i = 0; i < file.tracks.size(); ++i) {
+        const TrackChoice choice = i < choices.size() ? choices[i] : TrackChoice::FollowThreshold;
+        kept.push_back(choice == TrackChoice::Keep || (choice == TrackChoice::FollowThreshold && !file.tracks[i].empty));
+    }
+    return kept;
+}
+
+bool AppDelegate::chosenByHand(std::size_t index) const {
+    const std::vector<TrackChoice>& choices = _choices.at(index);
+    return std::any_of(choices.begin(), choices.end(),
+                       [](TrackChoice choice) { return choice != TrackChoice::FollowThreshold; });
+}
+
+void AppDelegate::setObjectValueForTableColumn(Table table, const std::string& columnId, int row, bool checked) {
+    const int fileRow = _toolkit.selectedRow(Table::Files);
+    if (table != Table::Tracks || columnId != "keep" || row < 0 || fileRow < 0) return;
+    const auto index = static_cast<std::size_t>(fileRow);
+    if (index >= _results.size() || static_cast<std::size_t>(row) >= _results[index].tracks.size()) return;
+    const PolyWavInfo& file = _results[index];
+    std::vector<TrackChoice>& choices = _choices[index];
+    choices.resize(file.tracks.size(), TrackChoice::FollowThreshold);
+    // A choice that says what the threshold says is no choice, so the file may go back to none.
+    const bool verdict = !file.tracks[static_cast<std::size_t>(row)].empty;
+    choices[static_cast<std::size_t>(row)] = checked == verdict ? TrackChoice::FollowThreshold
+                                             : checked          ? TrackChoice::Keep
+                                                                : TrackChoice::Remove;
+    if (!chosenByHand(index)) choices.clear();
+    showCounts();
 }
 
 const PolyWavInfo* AppDelegate::shownFile() const {
@@ -189,7 +269,7 @@ std::optional<Cell> AppDelegate::viewForTableColumn(Table table, const std::stri
         const TextColor color = !file.error.empty()     ? TextColor::Orange
                                 : file.emptyCount() > 0 ? TextColor::Red
                                                         : TextColor::Label;
-        Cell cell{file.summary(_scannedFolder), color};
+        Cell cell{file.summary(_scannedFolder) + (chosenByHand(index) ? "  (tracks chosen by hand)" : ""), color};
         const std::string name = shownName(file.path, _scannedFolder);
         if (const std::size_t at = cell.text.find(name); at != std::string::npos) {
             cell.shortenFrom = at;
@@ -200,12 +280,18 @@ std::optional<Cell> AppDelegate::viewForTableColumn(Table table, const std::stri
     const PolyWavInfo* file = shownFile();
     if (!file || index >= file->tracks.size()) return std::nullopt;
     const TrackInfo& track = file->tracks[index];
+    if (columnId == "keep") {
+        const auto fileIndex = static_cast<std::size_t>(file - _results.data());
+        Cell keep;
+        keep.checked = keptTracks(fileIndex)[index];
+        return keep;
+    }
     const TextColor color = track.empty            ? TextColor::Red
                             : columnId == "status" ? TextColor::Green
                                                    : TextColor::Label;
     Cell cell{trackCell(track, columnId), color};
     if (columnId == "peak") {
-        cell.bar = LevelBar{levelOnBar(track.peak), levelOnBar(kThreshold), track.empty ? TextColor::Red : TextColor::Green};
+        cell.bar = LevelBar{levelOnBar(track.peak), levelOnBar(_threshold), track.empty ? TextColor::Red : TextColor::Green};
     }
     return cell;
 }
@@ -216,6 +302,10 @@ void AppDelegate::tableViewSelectionDidChange(Table table) {
 
 void AppDelegate::refreshTracks() {
     _toolkit.reloadTable(Table::Tracks);
+    refreshDetails();
+}
+
+void AppDelegate::refreshDetails() {
     const PolyWavInfo* file = shownFile();
     std::string details;
     if (file && !file->error.empty()) {
@@ -225,6 +315,11 @@ void AppDelegate::refreshTracks() {
                   std::to_string(file->emptyCount()) + " empty · " + std::to_string(file->bitsPerSample) + "-bit" +
                   (file->isFloat ? " float" : "") + " · " + std::to_string(file->sampleRate) + " Hz";
         if (file->lengthTakenFromFile) details += " · length taken from the file, not its header";
+        if (const auto index = static_cast<std::size_t>(file - _results.data()); chosenByHand(index)) {
+            const std::vector<bool> kept = keptTracks(index);
+            details += " · tracks chosen by hand: " + std::to_string(countOf(kept, true)) + " kept, " +
+                       std::to_string(countOf(kept, false)) + " removed";
+        }
     }
     _toolkit.setText(Control::DetailsLabel, details);
 }
@@ -252,7 +347,7 @@ void AppDelegate::compressSelected() {
 void AppDelegate::compressAll() {
     std::vector<std::size_t> indexes;
     for (std::size_t i = 0; i < _results.size(); ++i) {
-        if (_results[i].error.empty() && _results[i].emptyCount() > 0) indexes.push_back(i);
+        if (_results[i].error.empty() && countOf(keptTracks(i), false) > 0) indexes.push_back(i);
     }
     if (indexes.empty()) {
         alert("No files with empty tracks.");
@@ -261,44 +356,74 @@ void AppDelegate::compressAll() {
     runCompress(indexes);
 }
 
-void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
+void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) { runWriteJob(Job::Removal, indexes); }
+
+void AppDelegate::exportMonoFiles() {
+    const std::vector<std::size_t> indexes = selectedFileIndexes();
+    if (indexes.empty()) {
+        alert("Select one or more files.");
+        return;
+    }
+    runWriteJob(Job::MonoExport, indexes);
+}
+
+void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& indexes) {
     if (_busy) return;
+    const bool removal = job == Job::Removal;
     // The job keeps its own copy, so it never reads `_results`.
-    std::vector<RemovalItem> items;
+    std::vector<WriteItem> items;
+    std::vector<std::string> soundDiscarded;
     SkippedFiles skipped;
     for (const std::size_t index : indexes) {
         if (index >= _results.size()) continue;
         const PolyWavInfo& file = _results[index];
-        if (eligibleForRemoval(file)) {
-            items.push_back({file.path, shownName(file.path, _scannedFolder), {}});
-        } else if (!file.error.empty()) {
+        if (!file.error.empty()) {
             ++skipped.unreadable;
-        } else if (file.emptyCount() == 0) {
-            ++skipped.withoutEmptyTracks;
-        } else {
-            ++skipped.allTracksEmpty;
+            continue;
         }
+        const std::vector<bool> kept = keptTracks(index);
+        if (countOf(kept, true) == 0) {
+            ++skipped.allTracksEmpty;
+            continue;
+        }
+        if (removal && countOf(kept, false) == 0) {
+            ++skipped.withoutEmptyTracks;
+            continue;
+        }
+        WriteItem item{file.path, shownName(file.path, _scannedFolder), {}};
+        // A file chosen by hand is written exactly as chosen, whatever a new look at it says.
+        if (chosenByHand(index)) {
+            for (std::size_t i = 0; i < kept.size(); ++i) {
+                item.choices.push_back(kept[i] ? TrackChoice::Keep : TrackChoice::Remove);
+                if (!kept[i] && !file.tracks[i].empty) soundDiscarded.push_back(item.shownName + ": " + file.tracks[i].name);
+            }
+        }
+        items.push_back(std::move(item));
     }
     if (items.empty()) {
-        alert("None of the selected files have empty tracks to remove (or all tracks are empty).");
+        alert(removal ? "None of the selected files have empty tracks to remove (or all tracks are empty)."
+                      : "None of the selected files have a track to export.");
         return;
     }
-    const bool overwrite = _toolkit.isChecked(Control::OverwriteCheck);
+    const bool overwrite = removal && _toolkit.isChecked(Control::OverwriteCheck);
     std::vector<std::string> names;
-    for (const RemovalItem& item : items) names.push_back(item.shownName);
-    if (_toolkit.runModal(removalConfirmation(names, skipped, overwrite)) != 0) return;
-    for (RemovalItem& item : items) item.options.overwrite = overwrite;
+    for (const WriteItem& item : items) names.push_back(item.shownName);
+    const Alert question = removal ? removalConfirmation(names, soundDiscarded, skipped, overwrite)
+                                   : monoExportConfirmation(names, soundDiscarded, skipped);
+    if (_toolkit.runModal(question) != 0) return;
 
-    setBusy(true, "Removing empty tracks from " + std::to_string(items.size()) + " file(s)…");
+    setBusy(true, (removal ? "Removing empty tracks from " : "Exporting mono files from ") +
+                      std::to_string(items.size()) + " file(s)…");
     _toolkit.setHidden(Control::StopButton, false);
-    _job = Job::Removal;
+    _job = job;
     _stopRemoval = std::make_shared<std::atomic<bool>>(false);
-    _toolkit.postBackground([this, &toolkit = _toolkit, slim = _core.slimPolyWav, items = std::move(items),
-                             stop = _stopRemoval, folder = _scannedFolder] {
-        RemovalReport report;
+    _toolkit.postBackground([this, &toolkit = _toolkit, slim = _core.slimPolyWav, split = _core.splitPolyWav,
+                             items = std::move(items), stop = _stopRemoval, folder = _scannedFolder, job, overwrite,
+                             threshold = _threshold] {
+        RemovalReport report(job == Job::Removal ? "Removed empty tracks from" : "Exported mono files from");
         const int total = static_cast<int>(items.size());
         int started = 0;
-        for (const RemovalItem& item : items) {
+        for (const WriteItem& item : items) {
             // A stop or a quit lets the file being written finish, then starts no other.
             if (stop->load()) break;
             ++started;
@@ -309,25 +434,33 @@ void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) {
                 toolkit.setProgress(done, total);
             });
             try {
-                const SlimOutcome outcome = slim(item.path, item.options);
-                report.addWritten(item.shownName, shownName(outcome.path, folder),
-                                  static_cast<int>(outcome.removedChannels.size()),
-                                  static_cast<int>(outcome.keptChannels.size()));
+                if (job == Job::Removal) {
+                    const SlimOutcome outcome = slim(item.path, {.overwrite = overwrite, .threshold = threshold,
+                                                                 .choices = item.choices});
+                    report.addWritten(item.shownName, shownName(outcome.path, folder),
+                                      static_cast<int>(outcome.removedChannels.size()),
+                                      static_cast<int>(outcome.keptChannels.size()));
+                } else {
+                    const SplitOutcome outcome = split(item.path, {.threshold = threshold, .choices = item.choices});
+                    report.addWritten(item.shownName, writtenNames(outcome.written, folder),
+                                      static_cast<int>(outcome.removedChannels.size()),
+                                      static_cast<int>(outcome.keptChannels.size()));
+                }
             } catch (const std::exception& e) {
                 report.addFailed(item.shownName, e.what());
             }
         }
         report.setNotStarted(total - started);
-        toolkit.postMain([this, report = std::move(report)] { removalFinished(report); });
+        toolkit.postMain([this, job, report = std::move(report)] { writeJobFinished(job, report); });
     });
 }
 
 void AppDelegate::stopRemoval() {
-    if (_job != Job::Removal || _stopRemoval->exchange(true)) return;
+    if ((_job != Job::Removal && _job != Job::MonoExport) || _stopRemoval->exchange(true)) return;
     _toolkit.setText(Control::StatusLabel, "Stopping after the current file…");
 }
 
-void AppDelegate::removalFinished(const RemovalReport& report) {
+void AppDelegate::writeJobFinished(Job job, const RemovalReport& report) {
     _job = Job::None;
     _toolkit.setHidden(Control::StopButton, true);
     if (_quitting) {
@@ -335,11 +468,33 @@ void AppDelegate::removalFinished(const RemovalReport& report) {
         return;
     }
     setBusy(false, report.status());
-    _toolkit.runModal({.messageText = "Remove Empty Tracks complete",
+    _toolkit.runModal({.messageText = job == Job::Removal ? "Remove Empty Tracks complete" : "Export Mono Files complete",
                        .informativeText = report.body(),
                        .style = report.failedCount() != 0 ? AlertStyle::Critical : AlertStyle::Warning,
                        .scrolls = true});
     scan();
+}
+
+void AppDelegate::exportReport() {
+    if (_results.empty()) {
+        alert("No files to report.");
+        return;
+    }
+    _toolkit.beginSaveChooser("Save the sound report", pathToUtf8(_scannedFolder / "Sound Report.csv"),
+                              [this](std::optional<std::string> path) {
+                                  if (path) saveReport(*path);
+                              });
+}
+
+void AppDelegate::saveReport(const std::string& path) {
+    std::ofstream out(pathFromUtf8(path), std::ios::binary | std::ios::trunc);
+    if (out) writeSoundReportCsv(_results, out);
+    out.close();
+    if (!out) {
+        alert("Could not save the report:\n" + path);
+        return;
+    }
+    _toolkit.setText(Control::StatusLabel, "Saved the report of " + std::to_string(_results.size()) + " file(s) to " + path + ".");
 }
 
 }  // namespace tracksieve::app

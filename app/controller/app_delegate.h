@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <tracksieve/fixed_values.h>
 #include <tracksieve/poly_wav_info.h>
+#include <tracksieve/track_choice.h>
 
 #include "core_operations.h"
 #include "removal_report.h"
@@ -35,11 +37,13 @@ struct Cell {
     /// the counts after it stay whole. None when `shortenLength` is 0.
     std::size_t shortenFrom = 0;
     std::size_t shortenLength = 0;
+    /// A checkbox column's state; none elsewhere.
+    std::optional<bool> checked{};
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
 enum class TerminateReply { Now, Later };
-enum class Job { None, Scan, Removal };
+enum class Job { None, Scan, Removal, MonoExport };
 
 /// The window logic of the desktop program: the list of analysed files, the scan and removal
 /// flows and both tables' data. It reaches the screen only through `Toolkit`, and must outlive
@@ -50,7 +54,7 @@ public:
 
     void applicationDidFinishLaunching();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
-    /// A removal finishes the file it is writing first and then calls `Toolkit::terminate`;
+    /// A removal or an export finishes the file it is writing first and then calls `Toolkit::terminate`;
     /// a scan only reads, so the application may end under it.
     TerminateReply applicationShouldTerminate();
     Job runningJob() const { return _job; }
@@ -71,8 +75,11 @@ public:
     int numberOfRowsInTableView(Table table) const;
     /// The text and colour of one cell; none for a row outside the table.
     std::optional<Cell> viewForTableColumn(Table table, const std::string& columnId, int row) const;
+    /// The user ticked or unticked a checkbox cell: in the track table, whether the track is kept.
+    void setObjectValueForTableColumn(Table table, const std::string& columnId, int row, bool checked);
     void tableViewSelectionDidChange(Table table);
     void refreshTracks();
+    void refreshDetails();
     void selectAllFiles();
     std::vector<std::size_t> selectedFileIndexes() const;
 
@@ -82,18 +89,41 @@ public:
     /// "Stop" or Escape: the removal ends after the file in hand.
     void stopRemoval();
 
+    /// "Silent below:" changed: every track is judged again from the peaks measured, no rescan.
+    void thresholdChanged();
+    /// The linear peak below which a track counts as silent.
+    double threshold() const { return _threshold; }
+    /// Whether each track of the file at `index` is kept: the user's choice where there is one,
+    /// else the threshold's verdict.
+    std::vector<bool> keptTracks(std::size_t index) const;
+    bool chosenByHand(std::size_t index) const;
+
+    void exportMonoFiles();
+    void exportReport();
+
 private:
-    struct RemovalItem {
+    struct WriteItem {
         std::filesystem::path path;
         std::string shownName;
-        SlimOptions options;
+        std::vector<TrackChoice> choices;  // empty: every track follows the threshold
     };
 
     const PolyWavInfo* shownFile() const;
+    void judgeTracks();
+    void showCounts();
+    std::string foundStatus() const;
+    void runWriteJob(Job job, const std::vector<std::size_t>& indexes);
+    void saveReport(const std::string& path);
     void scanFinished(const std::string& error, ScanOutcome found, const std::filesystem::path& folder);
-    void removalFinished(const RemovalReport& report);
+    void writeJobFinished(Job job, const RemovalReport& report);
 
+    // Every track judged by `_threshold`; the peaks are measured to full scale, so that the
+    // verdicts may change without a rescan.
     std::vector<PolyWavInfo> _results;
+    // The user's choice per track of each file of `_results`; empty for a file left alone.
+    std::vector<std::vector<TrackChoice>> _choices;
+    std::size_t _unreadableFolders = 0;
+    double _threshold = kThreshold;
     // The folder `_results` came from; files are named relative to it.
     std::filesystem::path _scannedFolder;
     bool _busy = false;
@@ -101,7 +131,7 @@ private:
     CoreOperations _core;
     Job _job = Job::None;
     bool _quitting = false;
-    // Read by the removal job before each file.
+    // Read by the writing job before each file.
     std::shared_ptr<std::atomic<bool>> _stopRemoval = std::make_shared<std::atomic<bool>>(false);
 };
 

@@ -29,11 +29,25 @@ std::string skippedLine(const SkippedFiles& skipped) {
     return "\nSkipped " + std::to_string(skipped.total()) + " of the chosen files: " + reasons + ".\n";
 }
 
+// Every one, however many: this is recorded sound thrown away.
+std::string discardedLines(const std::vector<std::string>& soundDiscarded) {
+    if (soundDiscarded.empty()) return "";
+    std::string lines = "\nYour choices remove these tracks although they have sound:\n";
+    for (const std::string& track : soundDiscarded) lines += track + "\n";
+    return lines;
+}
+
+std::string listedFiles(const std::vector<std::string>& shownNames, const std::vector<std::string>& soundDiscarded,
+                        const SkippedFiles& skipped) {
+    return "\n\n" + fileList(shownNames) + discardedLines(soundDiscarded) + skippedLine(skipped) + "\n";
+}
+
 }  // namespace
 
-Alert removalConfirmation(const std::vector<std::string>& shownNames, const SkippedFiles& skipped, bool overwrite) {
+Alert removalConfirmation(const std::vector<std::string>& shownNames, const std::vector<std::string>& soundDiscarded,
+                          const SkippedFiles& skipped, bool overwrite) {
     const std::string count = std::to_string(shownNames.size());
-    const std::string files = "\n\n" + fileList(shownNames) + skippedLine(skipped) + "\n";
+    const std::string files = listedFiles(shownNames, soundDiscarded, skipped);
     if (overwrite) {
         return {"Remove Empty Tracks",
                 "Remove empty tracks from " + count + " file(s) and OVERWRITE the originals?" + files +
@@ -48,6 +62,17 @@ Alert removalConfirmation(const std::vector<std::string>& shownNames, const Skip
                 "files. Originals are left untouched.",
             AlertStyle::Warning,
             {"Remove Empty Tracks", "Cancel"}};
+}
+
+Alert monoExportConfirmation(const std::vector<std::string>& shownNames, const std::vector<std::string>& soundDiscarded,
+                             const SkippedFiles& skipped) {
+    return {"Export Mono Files",
+            "Write one mono file for each kept track of " + std::to_string(shownNames.size()) +
+                " file(s), beside each original?" + listedFiles(shownNames, soundDiscarded, skipped) +
+                "Empty tracks get no file. bext timecode, iXML (scene/take/track names), and other metadata chunks "
+                "are copied into each mono file. Originals are left untouched.",
+            AlertStyle::Warning,
+            {"Export Mono Files", "Cancel"}};
 }
 
 }  // namespace tracksieve::app

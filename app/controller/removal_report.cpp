@@ -14,7 +14,7 @@ void RemovalReport::addFailed(const std::string& source, const std::string& mess
 }
 
 std::string RemovalReport::status() const {
-    std::string status = "Removed empty tracks from " + std::to_string(_writtenCount) + " file(s).";
+    std::string status = _doneText + " " + std::to_string(_writtenCount) + " file(s).";
     // Appended piece by piece: GCC 12 takes `" " + std::to_string(n)` for an overlapping copy.
     if (_failedCount != 0) status.append(" ").append(std::to_string(_failedCount)).append(" failed.");
     if (_notStarted != 0) status.append(" ").append(std::to_string(_notStarted)).append(" not started.");

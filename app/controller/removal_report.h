@@ -1,25 +1,32 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace tracksieve::app {
 
-/// What a removal did, file by file, as the report box and the status line tell it.
+/// What a removal or a mono export did, file by file, as the report box and the status line
+/// tell it.
 class RemovalReport {
 public:
+    /// `doneText` starts the status line, before the count of files written.
+    explicit RemovalReport(std::string doneText = "Removed empty tracks from") : _doneText(std::move(doneText)) {}
+
+    /// `written` names what was written: one file, or a list of them.
     void addWritten(const std::string& source, const std::string& written, int removed, int kept);
     void addFailed(const std::string& source, const std::string& message);
     /// The files a stop left untouched.
     void setNotStarted(int count) { _notStarted = count; }
 
     int failedCount() const { return _failedCount; }
-    /// "Removed empty tracks from %d file(s)." and what failed or was not started.
+    /// "<doneText> %d file(s)." and what failed or was not started.
     std::string status() const;
     /// The report box's list: what was not started, then the failures, then the written files,
     /// so that a long list never hides what went wrong.
     std::string body() const;
 
 private:
+    std::string _doneText;
     std::string _written;
     std::string _failed;
     int _writtenCount = 0;

@@ -39,6 +39,9 @@ public:
     virtual void setText(Control control, const std::string& text) = 0;
     virtual bool isChecked(Control checkbox) const = 0;
     virtual void setChecked(Control checkbox, bool checked) = 0;
+    virtual int number(Control field) const = 0;
+    /// Sets a number field without sending its action, which only the user's changes send.
+    virtual void setNumber(Control field, int value) = 0;
     virtual void setHidden(Control control, bool hidden) = 0;
     /// Shows and animates the indeterminate bar, or hides and stops it.
     virtual void setProgressRunning(bool running) = 0;
@@ -51,6 +54,9 @@ public:
 
     /// Asks the controller again for the table's rows and cells.
     virtual void reloadTable(Table table) = 0;
+    /// Asks the controller again for every cell, the rows being the same ones: the selection
+    /// and the row in hand stay.
+    virtual void refreshCells(Table table) = 0;
     /// The selected rows, ascending.
     virtual std::vector<int> selectedRows(Table table) const = 0;
     /// The row the table considers "the" selected one; -1 when none is selected.
@@ -66,6 +72,12 @@ public:
     /// the chosen folder, or nothing when cancelled.
     virtual void beginFolderChooser(const std::string& message, const std::string& startFolder,
                                     std::function<void(std::optional<std::string>)> completion) = 0;
+
+    /// Shows the save chooser attached to the window, offering `suggestedPath`, and returns at
+    /// once. `completion` runs later on the main thread with the chosen path, or nothing when
+    /// cancelled; the chooser has already asked before an existing file is replaced.
+    virtual void beginSaveChooser(const std::string& message, const std::string& suggestedPath,
+                                  std::function<void(std::optional<std::string>)> completion) = 0;
 
     /// Runs `job` on a background thread.
     virtual void postBackground(std::function<void()> job) = 0;

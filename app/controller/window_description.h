@@ -14,22 +14,38 @@ enum class Control {
     ScanButton,
     RecursiveCheck,
     OverwriteCheck,
+    ThresholdLabel,
+    ThresholdField,
+    SameTracksCheck,
     FileTable,
     TrackTable,
     DetailsLabel,
     RemoveAllButton,
     RemoveSelectedButton,
+    ExportMonoButton,
+    ExportReportButton,
     SelectAllButton,
     StatusLabel,
     Progress,
     StopButton,
 };
-inline constexpr std::size_t kControlCount = 14;
+inline constexpr std::size_t kControlCount = 19;
 
-enum class ControlKind { TextField, PushButton, Checkbox, Table, Label, ProgressBar };
+enum class ControlKind { TextField, PushButton, Checkbox, Table, Label, ProgressBar, NumberField };
 
 /// What a control sends to the controller when it is used.
-enum class Action { None, Browse, Scan, CompressAll, CompressSelected, SelectAllFiles, StopRemoval };
+enum class Action {
+    None,
+    Browse,
+    Scan,
+    CompressAll,
+    CompressSelected,
+    SelectAllFiles,
+    StopRemoval,
+    ThresholdChanged,
+    ExportMonoFiles,
+    ExportReport,
+};
 
 enum class Table { Files, Tracks };
 
@@ -38,6 +54,7 @@ struct TableColumn {
     std::string title;
     double width = 0;
     bool alignTrailing = false;  // numbers
+    bool checkbox = false;       // a checkbox per row, toggled by a click or by Space on the row
 };
 
 struct TableSettings {
@@ -46,6 +63,14 @@ struct TableSettings {
     bool allowsEmptySelection = true;
     double rowHeight = 22;
     bool alternatingRows = true;
+};
+
+/// The whole numbers a number field takes, and the unit shown after its value.
+struct NumberRange {
+    int minimum = 0;
+    int maximum = 0;
+    int step = 1;
+    std::string unit{};
 };
 
 /// Labels are read-only single lines truncated in the middle; the bar is indeterminate.
@@ -60,6 +85,8 @@ struct ControlDescription {
     bool checked = false;
     bool hidden = false;
     std::optional<TableSettings> table{};
+    std::optional<NumberRange> range{};  // a number field's; `action` is sent when the user changes it
+    std::optional<Control> names{};      // the control a label names, for screen readers
 };
 
 enum class Anchor { None, Top, Bottom, Leading, Trailing, CenterY, Width, Height };

@@ -1,6 +1,7 @@
 #include "fitted_table_view.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <numeric>
 
 #include "cell_painting.h"
@@ -8,7 +9,10 @@
 namespace tracksieve::app {
 
 FittedTableView::FittedTableView(const TableSettings& settings, QWidget* parent) : QTableView(parent) {
-    for (const TableColumn& column : settings.columns) widths_.push_back(column.width);
+    for (const TableColumn& column : settings.columns) {
+        if (column.checkbox) checkboxColumn_ = static_cast<int>(widths_.size());
+        widths_.push_back(column.width);
+    }
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(settings.allowsMultipleSelection ? QAbstractItemView::ExtendedSelection
                                                       : QAbstractItemView::SingleSelection);
@@ -40,6 +44,19 @@ void FittedTableView::resizeEvent(QResizeEvent* event) {
         setColumnWidth(static_cast<int>(i), width);
         used += width;
     }
+}
+
+void FittedTableView::keyPressEvent(QKeyEvent* event) {
+    const bool toggle = (event->key() == Qt::Key_Space || event->key() == Qt::Key_Select) &&
+                        event->modifiers() == Qt::NoModifier && checkboxColumn_ >= 0 && currentIndex().isValid();
+    if (!toggle) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    const QModelIndex box = model()->index(currentIndex().row(), checkboxColumn_);
+    const bool checked = box.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+    model()->setData(box, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    event->accept();
 }
 
 }  // namespace tracksieve::app

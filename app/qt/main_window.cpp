@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "about_box.h"
 #include "constraint_layout.h"
@@ -39,6 +40,10 @@ MainWindow::MainWindow(const WindowDescription& window, AppDelegate& delegate) :
         if (description.hidden) widget->hide();
         controls_[static_cast<std::size_t>(description.control)] = widget;
         layout->addWidget(widget);
+    }
+    // A label names its control for screen readers, as its buddy.
+    for (const ControlDescription& description : window.controls) {
+        if (description.names) label(description.control)->setBuddy(control(*description.names));
     }
     setCentralWidget(content);
     buildMenu();
@@ -85,6 +90,15 @@ QWidget* MainWindow::makeControl(const ControlDescription& description) {
         return view;
     }
     case ControlKind::Label: return new ElidedLabel(text);
+    case ControlKind::NumberField: {
+        auto* field = new QSpinBox;
+        field->setRange(description.range->minimum, description.range->maximum);
+        field->setSingleStep(description.range->step);
+        field->setSuffix(QString::fromStdString(description.range->unit));
+        field->setKeyboardTracking(false);  // a typed number counts once it is whole
+        connect(field, &QSpinBox::valueChanged, this, [this, action] { delegate_.perform(action); });
+        return field;
+    }
     case ControlKind::ProgressBar: {
         auto* bar = new QProgressBar;
         bar->setRange(0, 0);  // indeterminate
@@ -135,6 +149,7 @@ void MainWindow::attachModels() {
 QLineEdit* MainWindow::pathField() const { return static_cast<QLineEdit*>(control(Control::PathField)); }
 QCheckBox* MainWindow::checkbox(Control which) const { return static_cast<QCheckBox*>(control(which)); }
 QLabel* MainWindow::label(Control which) const { return static_cast<QLabel*>(control(which)); }
+QSpinBox* MainWindow::numberField(Control which) const { return static_cast<QSpinBox*>(control(which)); }
 QProgressBar* MainWindow::progress() const { return static_cast<QProgressBar*>(control(Control::Progress)); }
 QTableView* MainWindow::table(Table which) const {
     return static_cast<QTableView*>(control(which == Table::Files ? Control::FileTable : Control::TrackTable));

@@ -11,6 +11,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QSpinBox;
 class QTableView;
 
 namespace tracksieve::app {
@@ -33,6 +34,7 @@ public:
     QCheckBox* checkbox(Control control) const;
     QLabel* label(Control control) const;
     QProgressBar* progress() const;
+    QSpinBox* numberField(Control control) const;
     QTableView* table(Table table) const;
     TableModel* model(Table table) const { return models_.at(table); }
 

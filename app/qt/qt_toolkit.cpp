@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTableView>
 
 #include "app_delegate.h"
@@ -77,6 +79,13 @@ bool QtToolkit::isChecked(Control checkbox) const { return window_->checkbox(che
 
 void QtToolkit::setChecked(Control checkbox, bool checked) { window_->checkbox(checkbox)->setChecked(checked); }
 
+int QtToolkit::number(Control field) const { return window_->numberField(field)->value(); }
+
+void QtToolkit::setNumber(Control field, int value) {
+    const QSignalBlocker quiet(window_->numberField(field));
+    window_->numberField(field)->setValue(value);
+}
+
 void QtToolkit::setHidden(Control control, bool hidden) { window_->control(control)->setVisible(!hidden); }
 
 void QtToolkit::setProgressRunning(bool running) {
@@ -108,6 +117,8 @@ void QtToolkit::reloadTable(Table table) {
     if (empty && view->hasFocus()) window_->pathField()->setFocus();
     view->setFocusPolicy(empty ? Qt::NoFocus : Qt::StrongFocus);
 }
+
+void QtToolkit::refreshCells(Table table) { window_->model(table)->refresh(); }
 
 std::vector<int> QtToolkit::selectedRows(Table table) const {
     std::vector<int> rows;
@@ -166,6 +177,22 @@ void QtToolkit::beginFolderChooser(const std::string& message, const std::string
     auto* chooser = new QFileDialog(window_.get(), qt(message), qt(startFolder));
     chooser->setFileMode(QFileDialog::Directory);
     chooser->setOption(QFileDialog::ShowDirsOnly);
+    chooser->setWindowModality(Qt::WindowModal);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    connect(chooser, &QFileDialog::finished, this, [chooser, completion = std::move(completion)](int result) {
+        const QStringList chosen = chooser->selectedFiles();
+        if (result == QDialog::Accepted && !chosen.isEmpty()) completion(QDir::toNativeSeparators(chosen.front()).toStdString());
+        else completion(std::nullopt);
+    });
+    chooser->open();
+}
+
+void QtToolkit::beginSaveChooser(const std::string& message, const std::string& suggestedPath,
+                                 std::function<void(std::optional<std::string>)> completion) {
+    auto* chooser = new QFileDialog(window_.get(), qt(message), qt(suggestedPath), QStringLiteral("CSV (*.csv)"));
+    chooser->setAcceptMode(QFileDialog::AcceptSave);
+    chooser->setDefaultSuffix(QStringLiteral("csv"));
+    chooser->selectFile(qt(suggestedPath));
     chooser->setWindowModality(Qt::WindowModal);
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     connect(chooser, &QFileDialog::finished, this, [chooser, completion = std::move(completion)](int result) {

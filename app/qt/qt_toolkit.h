@@ -29,12 +29,15 @@ public:
     void setText(Control control, const std::string& text) override;
     bool isChecked(Control checkbox) const override;
     void setChecked(Control checkbox, bool checked) override;
+    int number(Control field) const override;
+    void setNumber(Control field, int value) override;
     void setHidden(Control control, bool hidden) override;
     void setProgressRunning(bool running) override;
     void setProgress(int done, int total) override;
     std::optional<std::string> setting(const std::string& key) const override;
     void setSetting(const std::string& key, const std::string& value) override;
     void reloadTable(Table table) override;
+    void refreshCells(Table table) override;
     std::vector<int> selectedRows(Table table) const override;
     int selectedRow(Table table) const override;
     void selectRow(Table table, int row) override;
@@ -42,6 +45,8 @@ public:
     std::size_t runModal(const Alert& alert) override;
     void beginFolderChooser(const std::string& message, const std::string& startFolder,
                             std::function<void(std::optional<std::string>)> completion) override;
+    void beginSaveChooser(const std::string& message, const std::string& suggestedPath,
+                          std::function<void(std::optional<std::string>)> completion) override;
     void postBackground(std::function<void()> job) override;
     void postMain(std::function<void()> block) override;
     void terminate() override;

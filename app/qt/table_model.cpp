@@ -22,6 +22,11 @@ void TableModel::reload() {
     endResetModel();
 }
 
+void TableModel::refresh() {
+    if (rowCount() == 0) return;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
 int TableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : delegate_.numberOfRowsInTableView(table_);
 }
@@ -34,6 +39,12 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || static_cast<std::size_t>(index.column()) >= columns_.size()) return {};
     const TableColumn& column = columns_[static_cast<std::size_t>(index.column())];
     if (role == Qt::TextAlignmentRole) return alignment(column);
+    if (role == Qt::CheckStateRole) {
+        if (!column.checkbox) return {};
+        const std::optional<Cell> cell = delegate_.viewForTableColumn(table_, column.id, index.row());
+        if (!cell || !cell->checked) return {};
+        return *cell->checked ? Qt::Checked : Qt::Unchecked;
+    }
     if (role != Qt::DisplayRole && role != Qt::ForegroundRole && role != LevelBarRole && role != LevelBarColorRole &&
         role != ShortenedSpanRole)
         return {};
@@ -60,6 +71,22 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
         if (cell->color == TextColor::Label) return {};
         return textColor(cell->color, view_.palette());
     }
+}
+
+Qt::ItemFlags TableModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && static_cast<std::size_t>(index.column()) < columns_.size() &&
+        columns_[static_cast<std::size_t>(index.column())].checkbox)
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || !(flags(index) & Qt::ItemIsUserCheckable)) return false;
+    const std::string& column = columns_[static_cast<std::size_t>(index.column())].id;
+    delegate_.setObjectValueForTableColumn(table_, column, index.row(),
+                                           value.value<Qt::CheckState>() == Qt::Checked);
+    return true;
 }
 
 QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -9,89 +9,21 @@
 #include <tracksieve/analysis.h>
 #include <tracksieve/path_text.h>
 
-#include "app_delegate.h"
-#include "fake_toolkit.h"
-#include "wav_builder.h"
+#include "app_delegate_fixture.h"
 
 namespace tracksieve::app {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::AppDelegateTest;
 using testing::FakeToolkit;
+using testing::failedRecord;
+using testing::keepCell;
+using testing::outcome;
+using testing::record;
 using tracksieve::testing::TempDir;
 using tracksieve::testing::WavBuilder;
 using tracksieve::testing::wavWithLevels;
-
-// A record as the analysis would return it: one track per peak, empty below 0.001.
-PolyWavInfo record(const std::string& name, const std::vector<double>& peaks) {
-    PolyWavInfo file;
-    file.path = fs::path("/recordings") / name;
-    file.channels = static_cast<std::int32_t>(peaks.size());
-    file.sampleRate = 48000;
-    file.bitsPerSample = 24;
-    for (std::size_t i = 0; i < peaks.size(); ++i) {
-        file.tracks.push_back({static_cast<std::int32_t>(i), "Track " + std::to_string(i + 1), peaks[i], peaks[i] / 2,
-                               peaks[i] < 0.001});
-    }
-    return file;
-}
-
-PolyWavInfo failedRecord(const std::string& name, const std::string& error) {
-    PolyWavInfo file;
-    file.path = fs::path("/recordings") / name;
-    file.error = error;
-    return file;
-}
-
-using ScanCall = decltype(CoreOperations::scanFolder);
-using SlimCall = decltype(CoreOperations::slimPolyWav);
-
-// What a slim of a file with `channels` channels that removed `removed` of them reports.
-SlimOutcome outcome(const fs::path& written, int channels, std::vector<std::int32_t> removed) {
-    SlimOutcome result{written, {}, std::move(removed), false};
-    for (std::int32_t channel = 0; channel < channels; ++channel) {
-        if (std::find(result.removedChannels.begin(), result.removedChannels.end(), channel) ==
-            result.removedChannels.end()) {
-            result.keptChannels.push_back(channel);
-        }
-    }
-    return result;
-}
-
-class AppDelegateTest : public ::testing::Test {
-protected:
-    AppDelegateTest() {
-        ui.attach(delegate);
-        delegate.applicationDidFinishLaunching();
-    }
-
-    // Scans `dir_` through the path field and runs the scan to its end.
-    void scanFolder() {
-        ui.type(Control::PathField, dir_.path().string());
-        ui.click(Control::ScanButton);
-        ui.settle();
-    }
-
-    // Shows `records` as the result of a scan, without touching the disk.
-    void showRecords(const std::vector<PolyWavInfo>& records) {
-        scanCall = [records](const fs::path&, bool, const ScanProgress&) { return ScanOutcome{records, {}}; };
-        scanFolder();
-    }
-
-    TempDir dir_;
-    FakeToolkit ui;
-    // The core calls go through these, so a test can swap them at any moment.
-    ScanCall scanCall = coreOperations().scanFolder;
-    SlimCall slimCall = coreOperations().slimPolyWav;
-    AppDelegate delegate{ui, CoreOperations{
-                                 .scanFolder = [this](const fs::path& dir, bool recursive,
-                                                      const ScanProgress& onProgress) {
-                                     return scanCall(dir, recursive, onProgress);
-                                 },
-                                 .slimPolyWav = [this](const fs::path& source,
-                                                       const SlimOptions& options) { return slimCall(source, options); },
-                             }};
-};
 
 TEST_F(AppDelegateTest, LaunchShowsTheIdleWindow) {
     EXPECT_EQ(ui.shown(Control::StatusLabel), "Choose a directory to scan for polyphonic WAV files.");
@@ -280,12 +212,12 @@ TEST_F(AppDelegateTest, CellsShowTextsAndColoursByState) {
     EXPECT_FALSE(delegate.viewForTableColumn(Table::Files, "file", 3));
 
     const auto active = [](std::string num, std::string name, std::string peak) {
-        return std::vector<Cell>{{num, TextColor::Label}, {name, TextColor::Label}, {peak, TextColor::Label},
-                                 {"active", TextColor::Green}};
+        return std::vector<Cell>{keepCell(true), {num, TextColor::Label}, {name, TextColor::Label},
+                                 {peak, TextColor::Label}, {"active", TextColor::Green}};
     };
     const auto empty = [](std::string num, std::string name, std::string peak) {
-        return std::vector<Cell>{{num, TextColor::Red}, {name, TextColor::Red}, {peak, TextColor::Red},
-                                 {"empty", TextColor::Red}};
+        return std::vector<Cell>{keepCell(false), {num, TextColor::Red}, {name, TextColor::Red},
+                                 {peak, TextColor::Red}, {"empty", TextColor::Red}};
     };
     const auto withoutBars = [](std::vector<std::vector<Cell>> rows) {
         for (std::vector<Cell>& row : rows) {
@@ -306,11 +238,11 @@ TEST_F(AppDelegateTest, CellsShowTextsAndColoursByState) {
     for (std::size_t row = 0; row < levels.size(); ++row) {
         SCOPED_TRACE(row);
         const std::vector<Cell> cells = ui.rows(Table::Tracks)[row];
-        ASSERT_TRUE(cells[2].bar);
-        EXPECT_NEAR(cells[2].bar->level, levels[row], 1e-4);
-        EXPECT_DOUBLE_EQ(cells[2].bar->threshold, 0.5);
-        EXPECT_EQ(cells[2].bar->color, row < 3 ? TextColor::Green : TextColor::Red);
-        EXPECT_FALSE(cells[0].bar || cells[1].bar || cells[3].bar);
+        ASSERT_TRUE(cells[3].bar);
+        EXPECT_NEAR(cells[3].bar->level, levels[row], 1e-4);
+        EXPECT_DOUBLE_EQ(cells[3].bar->threshold, 0.5);
+        EXPECT_EQ(cells[3].bar->color, row < 3 ? TextColor::Green : TextColor::Red);
+        EXPECT_FALSE(cells[0].bar || cells[1].bar || cells[2].bar || cells[4].bar);
     }
 
     ui.clickRow(Table::Tracks, 2);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
     }
     bool isChecked(Control checkbox) const override { return checked_.at(checkbox); }
     void setChecked(Control checkbox, bool checked) override { checked_[checkbox] = checked; }
+    int number(Control field) const override { return numbers_.at(field); }
+    void setNumber(Control field, int value) override { numbers_[field] = value; }
     void setHidden(Control control, bool hidden) override { hidden_[control] = hidden; }
     void setProgressRunning(bool running) override {
         progressRunning = running;
@@ -50,6 +53,7 @@ public:
     void setSetting(const std::string& key, const std::string& value) override { settings[key] = value; }
 
     void reloadTable(Table) override {}
+    void refreshCells(Table table) override { ++refreshes[table]; }
     std::vector<int> selectedRows(Table table) const override { return selection_.at(table); }
     int selectedRow(Table table) const override { return shownRow_.at(table); }
     void selectRow(Table table, int row) override { select(table, {row}, row); }
@@ -74,6 +78,13 @@ public:
         chooser_ = std::move(completion);
     }
 
+    void beginSaveChooser(const std::string& message, const std::string& suggestedPath,
+                          std::function<void(std::optional<std::string>)> completion) override {
+        chooserMessage = message;
+        chooserStart = suggestedPath;
+        chooser_ = std::move(completion);
+    }
+
     void postBackground(std::function<void()> job) override { background_.push_back(std::move(job)); }
     void postMain(std::function<void()> block) override { main_.push_back(std::move(block)); }
     void terminate() override { terminated = true; }
@@ -81,6 +92,22 @@ public:
     // The user's side.
     void type(Control field, const std::string& text) { texts_[field] = text; }
     void check(Control checkbox, bool on) { checked_[checkbox] = on; }
+    /// Sets a number field as the user does, which sends its action; the field keeps to its range.
+    void enter(Control field, int value) {
+        const ControlDescription& description = window_->controls[static_cast<std::size_t>(field)];
+        numbers_[field] = std::clamp(value, description.range->minimum, description.range->maximum);
+        delegate_->perform(description.action);
+    }
+    /// A click on the checkbox of `row` in the table's checkbox column.
+    void clickCheckbox(Table table, int row) {
+        const std::string column = checkboxColumn(table);
+        const bool checked = delegate_->viewForTableColumn(table, column, row)->checked.value();
+        delegate_->setObjectValueForTableColumn(table, column, row, !checked);
+    }
+    /// Space in a table with a checkbox column toggles the checkbox of the row in hand.
+    void pressSpace(Table table) {
+        if (shownRow_.at(table) >= 0) clickCheckbox(table, shownRow_.at(table));
+    }
     /// A hidden button cannot be clicked.
     void click(Control control) {
         if (!hidden_.at(control)) delegate_->perform(window_->controls[static_cast<std::size_t>(control)].action);
@@ -144,6 +171,7 @@ public:
     bool progressRunning = false;
     std::optional<std::pair<int, int>> progress;  // done, total; none while indeterminate
     std::map<std::string, std::string> settings;  // kept across launches
+    std::map<Table, int> refreshes;               // redraws of the cells of unchanged rows
     bool terminated = false;
 
 private:
@@ -154,11 +182,20 @@ private:
         delegate_->tableViewSelectionDidChange(table);
     }
 
+    std::string checkboxColumn(Table table) const {
+        const Control view = table == Table::Files ? Control::FileTable : Control::TrackTable;
+        for (const TableColumn& column : window_->controls[static_cast<std::size_t>(view)].table->columns) {
+            if (column.checkbox) return column.id;
+        }
+        throw std::logic_error("the table has no checkbox column");
+    }
+
     AppDelegate* delegate_ = nullptr;
     const WindowDescription* window_ = nullptr;
     std::map<Control, std::string> texts_;
     std::map<Control, bool> checked_;
     std::map<Control, bool> hidden_;
+    std::map<Control, int> numbers_;
     std::map<Table, std::vector<int>> selection_{{Table::Files, {}}, {Table::Tracks, {}}};
     std::map<Table, int> shownRow_{{Table::Files, -1}, {Table::Tracks, -1}};
     std::function<void(std::optional<std::string>)> chooser_;

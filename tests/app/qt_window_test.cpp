@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -151,8 +152,10 @@ TEST_F(QtWindowTest, OpensAsDescribed) {
 
     window->resize(100, 100);
     QTest::qWait(0);
-    EXPECT_EQ(window->centralWidget()->size(), QSize(760, 480));
-    EXPECT_EQ(window->table(Table::Files)->width(), 427) << "426.8 with its edges rounded";
+    EXPECT_EQ(window->centralWidget()->size(), QSize(940, 480));
+    EXPECT_EQ(window->table(Table::Files)->width(), 531) << "531.2 with its edges rounded";
+    const QWidget* sameTracks = window->control(Control::SameTracksCheck);
+    EXPECT_LE(sameTracks->x() + sameTracks->sizeHint().width(), 940 - 14) << "the options row fits";
     EXPECT_EQ(window->table(Table::Files)->x(), 14);
 }
 
@@ -175,16 +178,16 @@ TEST_F(QtWindowTest, ReturnScansARealFolderAndTheTablesShowIt) {
 
     EXPECT_EQ(window->table(Table::Files)->selectionModel()->selectedRows().size(), 1);
     ASSERT_EQ(window->model(Table::Tracks)->rowCount(), 2);
-    const QStringList second = {cell(Table::Tracks, 1, 0), cell(Table::Tracks, 1, 1), cell(Table::Tracks, 1, 2),
-                                cell(Table::Tracks, 1, 3)};
+    const QStringList second = {cell(Table::Tracks, 1, 1), cell(Table::Tracks, 1, 2), cell(Table::Tracks, 1, 3),
+                                cell(Table::Tracks, 1, 4)};
     EXPECT_EQ(second, (QStringList{"2", "Track 2", "-inf", "empty"}));
-    EXPECT_EQ(window->model(Table::Tracks)->index(0, 3).data(Qt::ForegroundRole).value<QColor>(),
+    EXPECT_EQ(window->model(Table::Tracks)->index(0, 4).data(Qt::ForegroundRole).value<QColor>(),
               textColor(TextColor::Green, palette));
     EXPECT_EQ(window->label(Control::DetailsLabel)->text(), "2 tracks · 1 active · 1 empty · 16-bit · 48000 Hz");
 
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->table(Table::Tracks));
     ASSERT_TRUE(table && table->tableInterface());
-    EXPECT_EQ(table->tableInterface()->cellAt(1, 3)->text(QAccessible::Name), "empty");
+    EXPECT_EQ(table->tableInterface()->cellAt(1, 4)->text(QAccessible::Name), "empty");
 
     window->table(Table::Files)->selectRow(1);
     EXPECT_EQ(window->label(Control::DetailsLabel)->text(), "2 tracks · 2 active · 0 empty · 16-bit · 48000 Hz");
@@ -248,10 +251,11 @@ TEST_F(QtWindowTest, TabWalksEveryControlInReadingOrderAndArrowsMoveWithinATable
     QApplication::setActiveWindow(window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     window->pathField()->setFocus();
-    const std::vector<Control> chain = {Control::PathField,    Control::BrowseButton,    Control::ScanButton,
-                                        Control::RecursiveCheck, Control::OverwriteCheck, Control::FileTable,
-                                        Control::TrackTable,   Control::RemoveAllButton, Control::RemoveSelectedButton,
-                                        Control::SelectAllButton};
+    const std::vector<Control> chain = {
+        Control::PathField,        Control::BrowseButton,         Control::ScanButton,       Control::RecursiveCheck,
+        Control::OverwriteCheck,   Control::ThresholdField,       Control::SameTracksCheck,  Control::FileTable,
+        Control::TrackTable,       Control::RemoveAllButton,      Control::RemoveSelectedButton,
+        Control::ExportMonoButton, Control::ExportReportButton,   Control::SelectAllButton};
     const auto selection = [&] { return window->table(Table::Files)->selectionModel()->selectedRows(); };
     const QModelIndexList selectedBefore = selection();
     for (std::size_t step = 1; step <= chain.size(); ++step) {
@@ -270,6 +274,56 @@ TEST_F(QtWindowTest, TabWalksEveryControlInReadingOrderAndArrowsMoveWithinATable
     ASSERT_EQ(selection().size(), 1);
     EXPECT_EQ(selection().front().row(), 1);
     EXPECT_EQ(QApplication::focusWidget(), window->table(Table::Files));
+}
+
+TEST_F(QtWindowTest, SilentBelowAndTheKeepBoxesDecideWhatTheRemovalWrites) {
+    dir_.write("a.wav", wavWithLevels({1000, 0, 20}));  // the third track peaks at -64.3 dBFS
+    scanFolder();
+    QSpinBox* silentBelow = window->numberField(Control::ThresholdField);
+    EXPECT_EQ(silentBelow->value(), -60);
+    EXPECT_EQ(silentBelow->text(), "-60 dBFS");
+    for (const auto& [control, name] : {std::pair{Control::ThresholdLabel, "Silent below:"},
+                                        std::pair{Control::ThresholdField, "Silent below:"},
+                                        std::pair{Control::SameTracksCheck, "Same tracks in every take"},
+                                        std::pair{Control::ExportMonoButton, "Export Mono Files…"},
+                                        std::pair{Control::ExportReportButton, "Export Report…"}}) {
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(window->control(control))->text(QAccessible::Name),
+                  QString::fromUtf8(name));
+    }
+    TableModel* tracks = window->model(Table::Tracks);
+    const auto keep = [&](int row) { return tracks->index(row, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(); };
+    EXPECT_EQ(keep(2), Qt::Unchecked);
+
+    QTest::keyClick(silentBelow, Qt::Key_Down);
+    EXPECT_EQ(delegate.threshold(), std::pow(10.0, -61 / 20.0)) << "one step, at once";
+    silentBelow->setValue(-70);
+    EXPECT_EQ(cell(Table::Tracks, 2, 4), "active") << "recoloured without a rescan";
+    EXPECT_EQ(keep(2), Qt::Checked);
+    EXPECT_EQ(window->label(Control::DetailsLabel)->text(), "3 tracks · 2 active · 1 empty · 16-bit · 48000 Hz");
+
+    // A click on the box keeps the silent track 2; Space on the first row removes track 1.
+    QTableView* view = window->table(Table::Tracks);
+    const QRect box = view->visualRect(tracks->index(1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(box.left() + 10, box.center().y()));
+    EXPECT_EQ(keep(1), Qt::Checked);
+    view->setFocus();
+    view->selectionModel()->setCurrentIndex(tracks->index(0, 2), QItemSelectionModel::ClearAndSelect |
+                                                                    QItemSelectionModel::Rows);
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(keep(0), Qt::Unchecked);
+    EXPECT_EQ(view->currentIndex().row(), 0) << "the row in hand stays";
+    EXPECT_TRUE(cell(Table::Files, 0, 0).endsWith("  (tracks chosen by hand)"));
+
+    BoxAnswerer accept(Qt::Key_Return);
+    button(Control::RemoveAllButton)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accept.seen.size() == 2 && !delegate.busy(); }, 10000));
+    EXPECT_TRUE(accept.seen[0].informativeText.contains("remove these tracks although they have sound:\na.wav: Track 1\n"));
+    EXPECT_EQ(accept.seen[1].informativeText, "Success:\na.wav → a_SLIM.wav (1 removed, 2 kept)\n");
+    const PolyWavInfo slim = analyzePolyWav(dir_.path() / "a_SLIM.wav", 1.0);
+    ASSERT_EQ(slim.tracks.size(), 2u);
+    EXPECT_EQ(slim.tracks[0].peak, 0);
+    EXPECT_NEAR(slim.tracks[1].peak, 20 / 32768.0, 1e-12);
+    EXPECT_FALSE(cell(Table::Files, 0, 0).endsWith("  (tracks chosen by hand)")) << "the rescan drops the choices";
 }
 
 TEST_F(QtWindowTest, ALongReportStaysOnTheScreenWithItsFailuresFirst) {
@@ -341,11 +395,11 @@ TEST_F(QtWindowTest, NoInvalidCellIsAskedForWhenAnEmptyOrResetTableHasFocus) {
 TEST_F(QtWindowTest, PeaksCarryLevelBarsAndFileNamesShortenBeforeTheCounts) {
     dir_.write("a rather long take name from the second shoot day.wav", wavWithLevels({1000, 0}));
     scanFolder();
-    const QModelIndex peak = window->model(Table::Tracks)->index(0, 2);
+    const QModelIndex peak = window->model(Table::Tracks)->index(0, 3);
     const QPointF bar = peak.data(LevelBarRole).toPointF();
     EXPECT_NEAR(bar.x(), (20 * std::log10(1000.0 / 32768) + 120) / 120, 1e-9);
     EXPECT_DOUBLE_EQ(bar.y(), 0.5) << "-60 dBFS";
-    EXPECT_EQ(window->model(Table::Tracks)->index(1, 2).data(LevelBarRole).toPointF().x(), 0.0) << "silence";
+    EXPECT_EQ(window->model(Table::Tracks)->index(1, 3).data(LevelBarRole).toPointF().x(), 0.0) << "silence";
     EXPECT_EQ(peak.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
 
     const QString line = window->model(Table::Files)->index(0, 0).data().toString();
