@@ -10,6 +10,7 @@
 
 #include <tracksieve/fixed_values.h>
 #include <tracksieve/path_text.h>
+#include <tracksieve/run_texts.h>
 #include <tracksieve/sound_report.h>
 
 #include "remembered_settings.h"
@@ -47,6 +48,10 @@ double levelOnBar(double peak) {
 
 int countOf(const std::vector<bool>& kept, bool which) {
     return static_cast<int>(std::count(kept.begin(), kept.end(), which));
+}
+
+std::string exportedFromFilesText(std::size_t files) {
+    return "Exported mono files from " + std::to_string(files) + " file(s).";
 }
 
 // The written files' names, beside the source's.
@@ -136,8 +141,7 @@ void AppDelegate::scan() {
     _toolkit.postBackground([this, &toolkit = _toolkit, scanFolder = _core.scanFolder, path, recursive] {
         const fs::path folder = pathFromUtf8(path);
         const auto onProgress = [&toolkit, &folder](int done, int total, const fs::path& file) {
-            std::string status =
-                "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + shownName(file, folder);
+            std::string status = analyzingText(done, total, file, folder);
             toolkit.postMain([&toolkit, status = std::move(status)] { toolkit.setText(Control::StatusLabel, status); });
         };
         ScanOutcome found;
@@ -176,20 +180,8 @@ void AppDelegate::scanFinished(const std::string& error, ScanOutcome found, cons
     }
 }
 
-std::string AppDelegate::foundStatus() const {
-    int withEmptyTracks = 0;
-    for (const PolyWavInfo& file : _results) {
-        if (file.error.empty() && file.emptyCount() > 0) ++withEmptyTracks;
-    }
-    std::string status = "Found " + std::to_string(_results.size()) + " polyphonic WAV file(s); " +
-                         std::to_string(withEmptyTracks) + " have empty tracks";
-    // The files of a folder that could not be read are missing from the list: say so.
-    if (_unreadableFolders > 0) {
-        status += "; " + std::to_string(_unreadableFolders) + (_unreadableFolders == 1 ? " folder" : " folders") +
-                  " could not be read";
-    }
-    return status + ".";
-}
+// The files of a folder that could not be read are missing from the list: the line says so.
+std::string AppDelegate::foundStatus() const { return foundFilesText(_results, _unreadableFolders); }
 
 void AppDelegate::judgeTracks() {
     for (PolyWavInfo& file : _results) {
@@ -347,6 +339,7 @@ void AppDelegate::compressSelected() {
 void AppDelegate::compressAll() {
     std::vector<std::size_t> indexes;
     for (std::size_t i = 0; i < _results.size(); ++i) {
+        // Hand choices decide, where there are any.
         if (_results[i].error.empty() && countOf(keptTracks(i), false) > 0) indexes.push_back(i);
     }
     if (indexes.empty()) {
@@ -420,7 +413,7 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& indexes) 
     _toolkit.postBackground([this, &toolkit = _toolkit, slim = _core.slimPolyWav, split = _core.splitPolyWav,
                              items = std::move(items), stop = _stopRemoval, folder = _scannedFolder, job, overwrite,
                              threshold = _threshold] {
-        RemovalReport report(job == Job::Removal ? "Removed empty tracks from" : "Exported mono files from");
+        RemovalReport report(job == Job::Removal ? removedFromFilesText : exportedFromFilesText);
         const int total = static_cast<int>(items.size());
         int started = 0;
         for (const WriteItem& item : items) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
-#include <utility>
+
+#include <tracksieve/run_texts.h>
 
 namespace tracksieve::app {
 
@@ -9,8 +11,8 @@ namespace tracksieve::app {
 /// tell it.
 class RemovalReport {
 public:
-    /// `doneText` starts the status line, before the count of files written.
-    explicit RemovalReport(std::string doneText = "Removed empty tracks from") : _doneText(std::move(doneText)) {}
+    /// `doneText` words the status line for the count of files written.
+    explicit RemovalReport(std::string (*doneText)(std::size_t files) = removedFromFilesText) : _doneText(doneText) {}
 
     /// `written` names what was written: one file, or a list of them.
     void addWritten(const std::string& source, const std::string& written, int removed, int kept);
@@ -19,14 +21,15 @@ public:
     void setNotStarted(int count) { _notStarted = count; }
 
     int failedCount() const { return _failedCount; }
-    /// "<doneText> %d file(s)." and what failed or was not started.
+    /// "Removed empty tracks from %d file(s)." (or `doneText`'s words) and what failed or was not
+    /// started.
     std::string status() const;
     /// The report box's list: what was not started, then the failures, then the written files,
     /// so that a long list never hides what went wrong.
     std::string body() const;
 
 private:
-    std::string _doneText;
+    std::string (*_doneText)(std::size_t files);
     std::string _written;
     std::string _failed;
     int _writtenCount = 0;
