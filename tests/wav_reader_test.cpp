@@ -33,13 +33,13 @@ std::string withFmt(const testing::Format& format) { return WavBuilder().fmt(for
 
 TEST_F(WavReader, ReadsPlainPcmFormatAndDataPosition) {
     ASSERT_EQ(open(withFmt({})), "");
-    EXPECT_EQ(wav->formatTag, 1);
-    EXPECT_EQ(wav->channels, 2);
-    EXPECT_EQ(wav->sampleRate, 48000u);
-    EXPECT_EQ(wav->byteRate, 192000u);
-    EXPECT_EQ(wav->blockAlign, 4);
-    EXPECT_EQ(wav->bitsPerSample, 16);
-    EXPECT_EQ(wav->sampleFormat, 1);
+    EXPECT_EQ(wav->fmt.formatTag, 1);
+    EXPECT_EQ(wav->fmt.channels, 2);
+    EXPECT_EQ(wav->fmt.sampleRate, 48000u);
+    EXPECT_EQ(wav->fmt.byteRate, 192000u);
+    EXPECT_EQ(wav->fmt.blockAlign, 4);
+    EXPECT_EQ(wav->fmt.bitsPerSample, 16);
+    EXPECT_EQ(wav->fmt.sampleFormat, 1);
     EXPECT_EQ(wav->dataOffset, 12 + 24 + 8);
     EXPECT_EQ(wav->dataSize, 16u);
     EXPECT_FALSE(wav->hasTimeReference);
@@ -75,7 +75,7 @@ TEST_F(WavReader, ReportsEachFaultWithItsMessage) {
 
     const std::string extensibleTagOnly = fmtBody({.formatTag = 0xFFFE}) + std::string(2, '\0');
     EXPECT_EQ(open(WavBuilder().chunk("fmt ", extensibleTagOnly).data(stereo16()).bytes()), kUnsupportedFormat);
-    EXPECT_EQ(wav->sampleFormat, 0xFFFE);  // an extensible tag without the body to go with it
+    EXPECT_EQ(wav->fmt.sampleFormat, 0xFFFE);  // an extensible tag without the body to go with it
 }
 
 TEST_F(WavReader, ARecordIsUsedForOneFileThatCanBeOpened) {
@@ -102,12 +102,12 @@ TEST_F(WavReader, ExtensibleFormatTakesTheSubFormat) {
     ASSERT_EQ(open(WavBuilder().fmt({.channels = 6, .bitsPerSample = 24, .extensible = true, .channelMask = 0x3F})
                        .data(testing::constantFrames(24, 6, 2, 1)).bytes()),
               "");
-    EXPECT_EQ(wav->formatTag, 0xFFFE);
-    EXPECT_EQ(wav->sampleFormat, 1);
-    EXPECT_EQ(wav->channelMask, 0x3Fu);
+    EXPECT_EQ(wav->fmt.formatTag, 0xFFFE);
+    EXPECT_EQ(wav->fmt.sampleFormat, 1);
+    EXPECT_EQ(wav->fmt.channelMask, 0x3Fu);
 
     ASSERT_EQ(open(withFmt({.channels = 3, .bitsPerSample = 32, .extensible = true, .subFormat = 3})), "");
-    EXPECT_EQ(wav->sampleFormat, 3);
+    EXPECT_EQ(wav->fmt.sampleFormat, 3);
 }
 
 TEST_F(WavReader, ChunkWalkFindsTheDataAndKeepsItsDeclaredSize) {
@@ -126,7 +126,7 @@ TEST_F(WavReader, ChunkWalkFindsTheDataAndKeepsItsDeclaredSize) {
         EXPECT_EQ(wav->dataSize, c.size) << c.what;
     }
     ASSERT_EQ(open(WavBuilder().fmt({.channels = 4}).data(stereo16()).fmt({.channels = 2}).bytes()), "");
-    EXPECT_EQ(wav->channels, 2) << "a later fmt replaces an earlier one";
+    EXPECT_EQ(wav->fmt.channels, 2) << "a later fmt replaces an earlier one";
 }
 
 TEST_F(WavReader, LastXmlChunkIsKeptEvenWhenCutShort) {

@@ -20,11 +20,11 @@ namespace {
 
 // Float samples are read four bytes at a time, so float data only makes sense at 32 bits.
 std::optional<SampleEncoding> encodingOf(const WavFile& wav) {
-    if (wav.sampleFormat == kFormatFloat) {
-        if (wav.bitsPerSample == 32) return SampleEncoding::Float32;
+    if (wav.fmt.sampleFormat == kFormatFloat) {
+        if (wav.fmt.bitsPerSample == 32) return SampleEncoding::Float32;
         return std::nullopt;
     }
-    switch (wav.bitsPerSample) {
+    switch (wav.fmt.bitsPerSample) {
         case 16: return SampleEncoding::Pcm16;
         case 24: return SampleEncoding::Pcm24;
         default: return SampleEncoding::Pcm32;
@@ -41,14 +41,14 @@ struct ScanResult {
 // channel can then end up empty) or the data ends. A block is read in bounded pieces.
 ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t totalFrames, double threshold,
                        const PolyWavInfo& record, const PieceListener& onPiece) {
-    const std::size_t channels = wav.channels;
+    const std::size_t channels = wav.fmt.channels;
     ScanResult scan{std::vector<double>(channels, 0.0), std::vector<double>(channels, 0.0)};
     if (totalFrames == 0) return scan;
 
     std::istream& in = *wav.stream;
     in.clear();
     in.seekg(wav.dataOffset, std::ios::beg);
-    const std::size_t blockAlign = wav.blockAlign;
+    const std::size_t blockAlign = wav.fmt.blockAlign;
     ReadAheadPieces pieces(in, blockAlign, totalFrames, kPieceSlackBytes);
     auto reachedThreshold = [threshold](double peak) { return !(peak < threshold); };
 
@@ -76,9 +76,9 @@ ScanResult scanSamples(WavFile& wav, SampleEncoding encoding, std::uint64_t tota
 // each sample sits, and a wrong guess can make a sounding channel look empty. Padding that does
 // not split among the channels can only sit at the end of the frame.
 bool frameLayoutIsKnown(const WavFile& wav) {
-    const std::size_t bytesPerSample = wav.bitsPerSample / 8;
-    if (wav.blockAlign < wav.channels * bytesPerSample) return false;
-    return wav.blockAlign % wav.channels != 0 || wav.blockAlign / wav.channels == bytesPerSample;
+    const std::size_t bytesPerSample = wav.fmt.bitsPerSample / 8;
+    if (wav.fmt.blockAlign < wav.fmt.channels * bytesPerSample) return false;
+    return wav.fmt.blockAlign % wav.fmt.channels != 0 || wav.fmt.blockAlign / wav.fmt.channels == bytesPerSample;
 }
 
 std::vector<std::string> defaultTrackNames(std::size_t channels) {
@@ -114,26 +114,26 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
         return info;
     }
 
-    info.channels = wav.channels;
-    info.sampleRate = static_cast<std::int32_t>(wav.sampleRate);
-    info.bitsPerSample = wav.bitsPerSample;
-    info.isFloat = wav.sampleFormat == kFormatFloat;
+    info.channels = wav.fmt.channels;
+    info.sampleRate = static_cast<std::int32_t>(wav.fmt.sampleRate);
+    info.bitsPerSample = wav.fmt.bitsPerSample;
+    info.isFloat = wav.fmt.sampleFormat == kFormatFloat;
 
     // A crashed recorder may leave a size that runs past the end of the file: only the frames
     // really there count, so that the duration matches what a slim copy will hold.
-    const std::uint64_t totalFrames = wav.dataBytesPresent / wav.blockAlign;
+    const std::uint64_t totalFrames = wav.dataBytesPresent / wav.fmt.blockAlign;
     info.lengthTakenFromFile = wav.lengthTakenFromFile;
     info.durationSeconds =
-        wav.sampleRate == 0 ? 0.0 : static_cast<double>(totalFrames) / static_cast<double>(wav.sampleRate);
+        wav.fmt.sampleRate == 0 ? 0.0 : static_cast<double>(totalFrames) / static_cast<double>(wav.fmt.sampleRate);
 
     readIxmlTimecode(wav);
     if (wav.hasTimeReference) info.timecode = formatTimecode(wav.timeReference, info.sampleRate, wav.timecodeRate);
 
     readSceneAndTake(wav, info);
 
-    std::vector<std::string> names = defaultTrackNames(wav.channels);
+    std::vector<std::string> names = defaultTrackNames(wav.fmt.channels);
     readIxmlTrackNames(wav.ixmlText, names);
-    info.tracks.resize(wav.channels);
+    info.tracks.resize(wav.fmt.channels);
     for (std::size_t i = 0; i < info.tracks.size(); ++i) {
         info.tracks[i].index = static_cast<std::int32_t>(i);
         info.tracks[i].name = std::move(names[i]);

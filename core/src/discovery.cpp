@@ -35,7 +35,7 @@ bool isPolyCandidate(const fs::path& path, int minChannels) {
     try {
         WavFile wav;
         if (!openWav(path, wav)) return wav.error == kCouldNotOpenFile || wav.error == kTooManyChunks;
-        return static_cast<int>(wav.channels) >= minChannels;
+        return static_cast<int>(wav.fmt.channels) >= minChannels;
     } catch (const std::exception&) {
         return true;
     }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -122,15 +121,7 @@ SplitPlan planSplit(const fs::path& source, const PolyWavInfo& record, const std
     plan.bytesPerSample = bytesPerSample;
     const std::uint64_t dataSize = plan.frames * bytesPerSample;
 
-    FmtChunk fmt;
-    fmt.formatTag = layout.fmt.formatTag;
-    fmt.channels = 1;
-    fmt.sampleRate = layout.fmt.sampleRate;
-    fmt.blockAlign = bytesPerSample;
-    fmt.byteRate = layout.fmt.sampleRate * bytesPerSample;
-    fmt.bitsPerSample = layout.fmt.bitsPerSample;
-    std::ostringstream fmtBytes;
-    writeFmtChunk(fmtBytes, fmt, layout.fmt.sampleFormat);
+    const std::string fmtBytes = fmtChunkBytes(withChannels(layout.fmt, 1));
 
     const std::string_view ixml = firstIxmlText(layout);
     const std::vector<std::int32_t> numbers = recorderTrackNumbers(ixml, static_cast<std::size_t>(record.channels));
@@ -152,7 +143,7 @@ SplitPlan planSplit(const fs::path& source, const PolyWavInfo& record, const std
         std::string chunksBefore;
         const bool bextFirst = !before.empty() && before.front().id == "bext";
         if (bextFirst) appendChunk(chunksBefore, before.front());
-        chunksBefore += fmtBytes.view();
+        chunksBefore += fmtBytes;
         for (std::size_t i = bextFirst ? 1 : 0; i < before.size(); ++i) appendChunk(chunksBefore, before[i]);
         std::string tail(dataSize % 2, '\0');
         for (const MetaChunk& c : after) appendChunk(tail, c);

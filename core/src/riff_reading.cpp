@@ -166,20 +166,4 @@ DataExtent dataExtent(std::istream& in, const RiffStart& start, const ChunkHeade
     return {std::min(declared, left), false};
 }
 
-FmtFields parseFmtBody(const unsigned char* body, std::uint32_t size) {
-    FmtFields fmt;
-    fmt.formatTag = le::readU16(body);
-    fmt.channels = le::readU16(body + 2);
-    fmt.sampleRate = le::readU32(body + 4);
-    fmt.byteRate = le::readU32(body + 8);
-    fmt.blockAlign = le::readU16(body + 12);
-    fmt.bitsPerSample = le::readU16(body + 14);
-    fmt.sampleFormat = fmt.formatTag;
-    if (fmt.formatTag == kFormatExtensible && size >= kFmtExtensibleSize) {
-        fmt.channelMask = le::readU32(body + 20);
-        fmt.sampleFormat = le::readU16(body + 24);
-    }
-    return fmt;
-}
-
 }  // namespace tracksieve

@@ -8,14 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "fmt_chunk.h"
+
 // What both chunk walks (the reader's and the writer's) need from a RIFF/WAVE file.
 namespace tracksieve {
-
-inline constexpr std::uint16_t kFormatPcm = 1;
-inline constexpr std::uint16_t kFormatFloat = 3;
-inline constexpr std::uint16_t kFormatExtensible = 0xFFFE;
-inline constexpr std::uint32_t kFmtMinSize = 16;
-inline constexpr std::uint32_t kFmtExtensibleSize = 40;
 
 /// Recordings hold a few dozen chunks at most (fmt, data, bext, iXML, a LIST or two, padding);
 /// each walk stops at this many, so that a file of millions of empty chunks costs neither
@@ -28,19 +24,6 @@ struct ChunkHeader {
     std::uint32_t size;
 
     bool is(std::string_view fourcc) const { return fourcc == std::string_view(id, 4); }
-};
-
-/// The values of a `fmt ` body. `sampleFormat` is the format tag, or for an extensible body of
-/// at least 40 bytes the first two bytes of its sub-format GUID.
-struct FmtFields {
-    std::uint16_t formatTag = 0;
-    std::uint16_t channels = 0;
-    std::uint32_t sampleRate = 0;
-    std::uint32_t byteRate = 0;
-    std::uint16_t blockAlign = 0;
-    std::uint16_t bitsPerSample = 0;
-    std::uint32_t channelMask = 0;
-    std::uint16_t sampleFormat = 0;
 };
 
 /// The length of the stream's file; leaves the stream at its start.
@@ -95,9 +78,6 @@ struct DataExtent {
 /// the declared size, cut at the end of the file. Leaves the stream where it found it.
 DataExtent dataExtent(std::istream& in, const RiffStart& start, const ChunkHeader& header, std::uint64_t bodyOffset,
                       std::uint64_t fileSize);
-
-/// Decodes the first min(`size`, 40) bytes of a `fmt ` body of `size` >= 16 bytes.
-FmtFields parseFmtBody(const unsigned char* body, std::uint32_t size);
 
 /// The XML metadata chunks: all four ids carry iXML-style text.
 inline bool isXmlChunkId(std::string_view id) { return id == "iXML" || id == "IXML" || id == "axml" || id == "AXML"; }

@@ -9,7 +9,6 @@
 #include <new>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -189,14 +188,7 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
         throw std::runtime_error("Invalid format");
     }
 
-    const auto keptCount = static_cast<std::uint16_t>(kept.indices.size());
-    FmtChunk fmt;
-    fmt.formatTag = layout.fmt.formatTag;
-    fmt.channels = keptCount;
-    fmt.sampleRate = layout.fmt.sampleRate;
-    fmt.blockAlign = static_cast<std::uint16_t>(keptCount * bytesPerSample);
-    fmt.byteRate = layout.fmt.sampleRate * fmt.blockAlign;
-    fmt.bitsPerSample = layout.fmt.bitsPerSample;
+    const FmtFields fmt = withChannels(layout.fmt, static_cast<std::uint16_t>(kept.indices.size()));
     // Frames come from the bytes really present, so the sizes written match the samples written.
     const std::uint64_t frames = layout.dataBytesPresent / layout.fmt.blockAlign;
     const std::uint64_t dataSize = frames * fmt.blockAlign;
@@ -213,9 +205,8 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
     if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({"iXML", buildTrackListIxml(kept.names)});
 
     // The `fmt ` chunk is made first so that the RIFF size counts exactly the form written.
-    std::ostringstream fmtBytes;
-    writeFmtChunk(fmtBytes, fmt, layout.fmt.sampleFormat);
-    const std::uint64_t plainRiffSize = 4 + fmtBytes.view().size() +
+    std::string fmtBytes = fmtChunkBytes(fmt);
+    const std::uint64_t plainRiffSize = 4 + fmtBytes.size() +
                                         kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
     // A copy that fits in plain RIFF is written so, whatever the source's form: most programs read it.
     const bool wide = plainRiffSize > plainRiffSizeLimit();
@@ -228,7 +219,7 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
     std::string head = fileHead(form, {riffSize, dataSize, frames}, chunks);
     KeptChannelGather gather(kept.indices, bytesPerSample, layout.fmt.blockAlign);
     return {std::move(layout), std::move(before), std::move(after), form,          std::move(head),
-            fmtBytes.str(),    frames,            dataSize,          std::move(gather)};
+            std::move(fmtBytes), frames,            dataSize,          std::move(gather)};
 }
 
 // Replacing the original must not change who may read or write it.

@@ -61,14 +61,7 @@ bool readFmt(ChunkBodyReader& reader, std::uint64_t bodyOffset, std::uint64_t si
     const FmtFields fmt = parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(size, body.size())));
     // Records hold the rate as a signed 32-bit number.
     if (fmt.sampleRate > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) return false;
-    wav.formatTag = fmt.formatTag;
-    wav.channels = fmt.channels;
-    wav.sampleRate = fmt.sampleRate;
-    wav.byteRate = fmt.byteRate;
-    wav.blockAlign = fmt.blockAlign;
-    wav.bitsPerSample = fmt.bitsPerSample;
-    wav.sampleFormat = fmt.sampleFormat;
-    if (fmt.formatTag == kFormatExtensible && size >= kFmtExtensibleSize) wav.channelMask = fmt.channelMask;
+    wav.fmt = fmt;
     return true;
 }
 
@@ -144,11 +137,11 @@ bool openWav(std::istream& source, WavFile& wav) {
     }
 
     if (!fmtSeen || !dataSeen) return fail("Missing fmt or data chunk");
-    if (wav.channels == 0 || wav.bitsPerSample == 0 || wav.blockAlign == 0) return fail("Invalid format");
-    if (wav.sampleFormat != kFormatPcm && wav.sampleFormat != kFormatFloat) {
+    if (wav.fmt.channels == 0 || wav.fmt.bitsPerSample == 0 || wav.fmt.blockAlign == 0) return fail("Invalid format");
+    if (wav.fmt.sampleFormat != kFormatPcm && wav.fmt.sampleFormat != kFormatFloat) {
         return fail("Unsupported WAV format (need PCM or IEEE float)");
     }
-    if (wav.bitsPerSample != 16 && wav.bitsPerSample != 24 && wav.bitsPerSample != 32) {
+    if (wav.fmt.bitsPerSample != 16 && wav.fmt.bitsPerSample != 24 && wav.fmt.bitsPerSample != 32) {
         return fail("Unsupported bit depth");
     }
     return true;

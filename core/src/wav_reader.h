@@ -16,14 +16,7 @@ struct WavFile {
     SourceFileBuffer fileBuffer;
     std::istream file{&fileBuffer};
     std::istream* stream = nullptr;  // the bytes being read: `file` or the caller's stream
-    std::uint16_t formatTag = 0;
-    std::uint16_t channels = 0;
-    std::uint32_t sampleRate = 0;
-    std::uint32_t byteRate = 0;
-    std::uint16_t blockAlign = 0;
-    std::uint16_t bitsPerSample = 0;
-    std::uint32_t channelMask = 0;
-    std::uint16_t sampleFormat = kFormatPcm;
+    FmtFields fmt;
     std::int64_t dataOffset = 0;
     std::uint64_t dataSize = 0;
     std::uint64_t dataBytesPresent = 0;  // `dataSize`, or less where the file ends early

@@ -113,7 +113,7 @@ SampleLayout samplesOf(const std::string& file) {
     WavFile wav;
     require(openWav(memory, wav), "the file opens");
     const auto offset = static_cast<std::uint64_t>(wav.dataOffset);
-    return {offset, wav.dataBytesPresent / wav.blockAlign, wav.blockAlign, wav.bitsPerSample / 8u};
+    return {offset, wav.dataBytesPresent / wav.fmt.blockAlign, wav.fmt.blockAlign, wav.fmt.bitsPerSample / 8u};
 }
 
 // Nothing in the copy is made up: each chunk other than the format and the samples holds no
