@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "chunk_cursor.h"
 #include "little_endian.h"
 
 namespace tracksieve {
@@ -23,31 +24,30 @@ std::optional<RiffForm> formOf(const char* id) {
 }
 
 std::optional<Ds64> readDs64(std::istream& in, std::uint64_t fileSize) {
-    const std::optional<ChunkHeader> header = readChunkHeader(in);
-    if (!header || !header->is("ds64") || header->size < kDs64FixedSize) return std::nullopt;
-    const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
-    if (header->size > bytesLeftFrom(bodyOffset, fileSize)) return std::nullopt;
-
-    std::array<unsigned char, kDs64FixedSize> fixed{};
-    in.read(reinterpret_cast<char*>(fixed.data()), fixed.size());
+    // The `ds64` states sizes; its own is the header's.
+    const RiffStart plain;
+    ChunkCursor cursor(in, plain, fileSize);
+    const std::optional<RiffChunk> chunk = cursor.next();
+    if (!chunk || !chunk->is("ds64") || chunk->size < kDs64FixedSize || chunk->present < chunk->size) return std::nullopt;
+    const auto fixed = cursor.readPrefix<kDs64FixedSize>(*chunk);
     if (!in) return std::nullopt;
     Ds64 ds64;
     ds64.riffSize = le::readU64(&fixed[0]);
     ds64.dataSize = le::readU64(&fixed[8]);
     ds64.sampleCount = le::readU64(&fixed[16]);
     const std::uint32_t entries = le::readU32(&fixed[24]);
-    if (entries > kDs64MostTableEntries || kDs64FixedSize + entries * kDs64EntrySize > header->size) return std::nullopt;
+    if (entries > kDs64MostTableEntries || kDs64FixedSize + entries * kDs64EntrySize > chunk->size) return std::nullopt;
     if (ds64.riffSize > fileSize || ds64.dataSize > fileSize) return std::nullopt;
 
+    const std::string body = cursor.readBody(*chunk, kDs64FixedSize + entries * kDs64EntrySize);
+    if (!in) return std::nullopt;
     for (std::uint32_t i = 0; i < entries; ++i) {
-        std::array<unsigned char, kDs64EntrySize> entry{};
-        in.read(reinterpret_cast<char*>(entry.data()), entry.size());
-        if (!in) return std::nullopt;
-        const std::uint64_t size = le::readU64(&entry[4]);
+        const auto entry = reinterpret_cast<const unsigned char*>(body.data() + kDs64FixedSize + i * kDs64EntrySize);
+        const std::uint64_t size = le::readU64(entry + 4);
         if (size > fileSize) return std::nullopt;
-        ds64.table.push_back({std::string(reinterpret_cast<const char*>(entry.data()), 4), size});
+        ds64.table.push_back({std::string(reinterpret_cast<const char*>(entry), 4), size});
     }
-    in.seekg(static_cast<std::streamoff>(bodyOffset + header->size + header->size % 2), std::ios::beg);
+    in.seekg(static_cast<std::streamoff>(chunk->end()), std::ios::beg);
     return ds64;
 }
 

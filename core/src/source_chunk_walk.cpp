@@ -1,13 +1,12 @@
 #include "source_chunk_walk.h"
 
 #include <algorithm>
-#include <array>
 #include <istream>
 #include <stdexcept>
 #include <string>
 
+#include "chunk_cursor.h"
 #include "source_file_buffer.h"
-
 
 namespace tracksieve {
 
@@ -26,39 +25,25 @@ SourceLayout walkSourceChunks(const std::filesystem::path& path) {
     layout.form = start->form;
     bool fmtSeen = false;
     bool dataSeen = false;
-    std::size_t chunks = 0;
-    while (const std::optional<ChunkHeader> header = readChunkHeader(in)) {
-        if (++chunks > kMaxChunks) throw std::runtime_error(std::string(kTooManyChunks));
-        const auto bodyOffset = static_cast<std::uint64_t>(in.tellg());
-        std::uint64_t size = start->sizeOf(*header);
-        const std::uint64_t present = std::min<std::uint64_t>(size, bytesLeftFrom(bodyOffset, fileSize));
-
-        if (header->is("data")) {
-            const DataExtent extent = dataExtent(in, *start, *header, bodyOffset, fileSize);
-            if (extent.takenFromFile) size = extent.bytes;
+    ChunkCursor cursor(in, *start, fileSize);
+    while (const std::optional<RiffChunk> chunk = cursor.next()) {
+        if (chunk->is("data")) {
             dataSeen = true;
-            layout.dataOffset = bodyOffset;
-            layout.dataBytesPresent = extent.bytes;
-        } else if (header->is("ds64")) {
+            layout.dataOffset = chunk->bodyOffset;
+            layout.dataBytesPresent = chunk->present;
+        } else if (chunk->is("ds64")) {
             // Its sizes describe the source; an output that needs one writes its own.
-        } else if (header->is("fmt ")) {
-            std::array<unsigned char, kFmtExtensibleSize> body{};
-            in.read(reinterpret_cast<char*>(body.data()),
-                    static_cast<std::streamsize>(std::min<std::uint64_t>(present, body.size())));
-            if (size >= kFmtMinSize) {
-                layout.fmt = parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(size, body.size())));
+        } else if (chunk->is("fmt ")) {
+            const auto body = cursor.readPrefix<kFmtExtensibleSize>(*chunk);
+            if (chunk->size >= kFmtMinSize) {
+                layout.fmt = parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk->size, body.size())));
                 fmtSeen = true;
             }
         } else {
-            MetaChunk chunk{std::string(header->id, 4), std::string(static_cast<std::size_t>(present), '\0')};
-            in.read(chunk.body.data(), static_cast<std::streamsize>(present));
-            chunk.body.resize(static_cast<std::size_t>(in.gcount()));
-            (dataSeen ? layout.afterAudio : layout.beforeAudio).push_back(std::move(chunk));
+            (dataSeen ? layout.afterAudio : layout.beforeAudio).push_back({std::string(chunk->id()), cursor.readBody(*chunk)});
         }
-        if (!in) break;
-        in.seekg(static_cast<std::streamoff>(bodyOffset + size + size % 2), std::ios::beg);
-        if (!in) break;
     }
+    if (cursor.stoppedAtTooManyChunks()) throw std::runtime_error(std::string(kTooManyChunks));
 
     if (!fmtSeen || !dataSeen) throw std::runtime_error("Missing fmt or data chunk");
     return layout;
