@@ -13,14 +13,14 @@
 #include "analysis_pieces.h"
 #include "bext_track_lines.h"
 #include "kept_channel_gather.h"
-#include "little_endian.h"
+#include "output_chunks.h"
 #include "output_file.h"
 #include "platform_file.h"
 #include "read_ahead_pieces.h"
+#include "riff_head.h"
 #include "source_chunk_walk.h"
 #include "split_metadata.h"
 #include "tracksieve/analysis.h"
-#include "tracksieve/slim_writer.h"
 #include "tracksieve/track_list_rewrite.h"
 
 namespace tracksieve {
@@ -28,7 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kChunkHeaderSize = 8;
 constexpr std::size_t kBextDescriptionSize = 256;
 
 bool keptBy(const SplitOptions& options, std::size_t channel, bool belowThreshold) {
@@ -44,13 +43,6 @@ std::vector<std::int32_t> keptChannelsWhere(const PolyWavInfo& record, const Spl
         if (keptBy(options, static_cast<std::size_t>(track.index), belowThreshold(track))) kept.push_back(track.index);
     }
     return kept;
-}
-
-void appendChunk(std::string& out, const MetaChunk& c) {
-    out.append(c.id, 0, 4);
-    le::appendU32(out, static_cast<std::uint32_t>(c.body.size()));
-    out += c.body;
-    if (c.body.size() % 2 != 0) out += '\0';
 }
 
 // One mono file: everything around its samples, worked out before its first byte.
@@ -140,24 +132,13 @@ SplitPlan planSplit(const fs::path& source, const PolyWavInfo& record, const std
         rewriteForOneChannel(before, record, channel, number, files, familyUid);
         rewriteForOneChannel(after, record, channel, number, files, familyUid);
 
-        std::string chunksBefore;
-        const bool bextFirst = !before.empty() && before.front().id == "bext";
-        if (bextFirst) appendChunk(chunksBefore, before.front());
-        chunksBefore += fmtBytes;
-        for (std::size_t i = bextFirst ? 1 : 0; i < before.size(); ++i) appendChunk(chunksBefore, before[i]);
-        std::string tail(dataSize % 2, '\0');
-        for (const MetaChunk& c : after) appendChunk(tail, c);
-
-        const std::uint64_t riffSize = 4 + chunksBefore.size() + kChunkHeaderSize + dataSize + tail.size();
+        const std::string chunksBefore = bytesBeforeSamples(before, fmtBytes, dataSize, RiffForm::Riff);
+        std::string tail = bytesAfterSamples(after, dataSize, RiffForm::Riff);
+        const std::uint64_t riffSize = 4 + chunksBefore.size() + dataSize + tail.size();
         if (riffSize > std::numeric_limits<std::uint32_t>::max()) {
             throw std::runtime_error("The mono file would exceed the 4 GiB size limit of a WAV file");
         }
-        std::string head = "RIFF";
-        le::appendU32(head, static_cast<std::uint32_t>(riffSize));
-        head += "WAVE";
-        head += chunksBefore;
-        head += "data";
-        le::appendU32(head, static_cast<std::uint32_t>(dataSize));
+        std::string head = fileHead(RiffForm::Riff, {riffSize, dataSize, plan.frames}, {}) + chunksBefore;
         plan.files.push_back({monoPathFor(source, options.outputDir, number), std::move(head), std::move(tail),
                               KeptChannelGather({channel}, bytesPerSample, layout.fmt.blockAlign)});
     }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "little_endian.h"
+#include "output_chunks.h"
 
 namespace tracksieve {
 namespace {
@@ -45,11 +46,10 @@ std::string fileHead(RiffForm form, const OutputSizes& sizes, const std::vector<
     head += "WAVE";
     if (form == RiffForm::Riff) return head;
 
-    head += "ds64";
-    le::appendU32(head, static_cast<std::uint32_t>(ds64ChunkSize(chunks) - 8));
-    appendU64(head, sizes.riffSize);
-    appendU64(head, sizes.dataSize);
-    appendU64(head, sizes.frames);
+    std::string ds64;
+    appendU64(ds64, sizes.riffSize);
+    appendU64(ds64, sizes.dataSize);
+    appendU64(ds64, sizes.frames);
     std::string table;
     std::uint32_t entries = 0;
     for (const MetaChunk* chunk : chunks) {
@@ -58,8 +58,9 @@ std::string fileHead(RiffForm form, const OutputSizes& sizes, const std::vector<
         appendU64(table, chunk->body.size());
         ++entries;
     }
-    le::appendU32(head, entries);
-    return head + table;
+    le::appendU32(ds64, entries);
+    appendChunk(head, "ds64", ds64 + table, RiffForm::Riff);
+    return head;
 }
 
 }  // namespace tracksieve

@@ -18,6 +18,7 @@
 #include "frame_pieces.h"
 #include "kept_channel_gather.h"
 #include "little_endian.h"
+#include "output_chunks.h"
 #include "output_file.h"
 #include "platform_file.h"
 #include "riff_head.h"
@@ -30,8 +31,6 @@
 
 namespace tracksieve {
 namespace {
-
-constexpr std::uint64_t kChunkHeaderSize = 8;
 
 namespace fs = std::filesystem;
 
@@ -95,21 +94,6 @@ bool holdsIxml(const std::vector<MetaChunk>& chunks) {
     return std::any_of(chunks.begin(), chunks.end(), [](const MetaChunk& c) { return c.id == "iXML"; });
 }
 
-std::uint64_t listSize(const std::vector<MetaChunk>& chunks) {
-    std::uint64_t total = 0;
-    for (const MetaChunk& c : chunks) total += kChunkHeaderSize + c.body.size() + c.body.size() % 2;
-    return total;
-}
-
-void writeChunk(OutputFile& out, const MetaChunk& c, RiffForm form) {
-    unsigned char header[8];
-    std::copy_n(c.id.data(), 4, header);
-    le::writeU32(header + 4, sizeField(form, c.body.size()));
-    out.write(header, sizeof header);
-    out.write(c.body.data(), c.body.size());
-    out.writeZeros(c.body.size() % 2);
-}
-
 // What the source was when the slim began. Nothing but a regular file is opened: a FIFO or a
 // device could block the open or never end.
 platform::FileIdentity identifySource(const fs::path& source) {
@@ -170,13 +154,9 @@ void countCopiedFrames(std::vector<MetaChunk>& chunks, std::uint64_t frames) {
 // Everything the copy writes around the kept samples, worked out before its first byte.
 struct SlimPlan {
     SourceLayout layout;
-    std::vector<MetaChunk> before;
-    std::vector<MetaChunk> after;
-    RiffForm form = RiffForm::Riff;
-    std::string head;  // the file header, and `ds64` in a 64-bit form
-    std::string fmtBytes;
+    std::string head;  // the file header (and `ds64`), the chunks before the audio, the `data` header
+    std::string tail;  // the samples' pad byte, the chunks after the audio
     std::uint64_t frames = 0;
-    std::uint64_t dataSize = 0;
     KeptChannelGather gather;
 };
 
@@ -204,10 +184,10 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
     rewriteMetaChunks(after, kept.names, kept.channelMap);
     if (!holdsIxml(before) && !holdsIxml(after)) before.push_back({"iXML", buildTrackListIxml(kept.names)});
 
-    // The `fmt ` chunk is made first so that the RIFF size counts exactly the form written.
-    std::string fmtBytes = fmtChunkBytes(fmt);
-    const std::uint64_t plainRiffSize = 4 + fmtBytes.size() +
-                                        kChunkHeaderSize + dataSize + dataSize % 2 + listSize(before) + listSize(after);
+    const std::string fmtBytes = fmtChunkBytes(fmt);
+    std::string chunksBefore = bytesBeforeSamples(before, fmtBytes, dataSize, RiffForm::Riff);
+    std::string tail = bytesAfterSamples(after, dataSize, RiffForm::Riff);
+    const std::uint64_t plainRiffSize = 4 + chunksBefore.size() + dataSize + tail.size();
     // A copy that fits in plain RIFF is written so, whatever the source's form: most programs read it.
     const bool wide = plainRiffSize > plainRiffSizeLimit();
     const RiffForm form = !wide ? RiffForm::Riff : layout.form == RiffForm::Bw64 ? RiffForm::Bw64 : RiffForm::Rf64;
@@ -215,11 +195,15 @@ SlimPlan planSlimCopy(const fs::path& source, int channels, const KeptChannels& 
     for (const std::vector<MetaChunk>* list : {&before, &after}) {
         for (const MetaChunk& chunk : *list) chunks.push_back(&chunk);
     }
+    if (wide) {
+        // The same bytes, but for size fields that now defer to the `ds64`.
+        chunksBefore = bytesBeforeSamples(before, fmtBytes, dataSize, form);
+        tail = bytesAfterSamples(after, dataSize, form);
+    }
     const std::uint64_t riffSize = plainRiffSize + (wide ? ds64ChunkSize(chunks) : 0);
-    std::string head = fileHead(form, {riffSize, dataSize, frames}, chunks);
+    std::string head = fileHead(form, {riffSize, dataSize, frames}, chunks) + chunksBefore;
     KeptChannelGather gather(kept.indices, bytesPerSample, layout.fmt.blockAlign);
-    return {std::move(layout), std::move(before), std::move(after), form,          std::move(head),
-            std::move(fmtBytes), frames,            dataSize,          std::move(gather)};
+    return {std::move(layout), std::move(head), std::move(tail), frames, std::move(gather)};
 }
 
 // Replacing the original must not change who may read or write it.
@@ -227,35 +211,14 @@ void keepOwnershipIfReplacing(OutputFile& out, const fs::path& resultPath, const
     if (namesSameFile(resultPath, source)) out.takeModeAndOwnerOf(source);
 }
 
-// Everything before the samples: the RIFF header, the metadata before the audio, the `data` header.
-void writeHead(OutputFile& out, const SlimPlan& plan) {
-    out.write(plan.head.data(), plan.head.size());
-
-    const bool bextFirst = !plan.before.empty() && plan.before.front().id == "bext";
-    if (bextFirst) writeChunk(out, plan.before.front(), plan.form);
-    out.write(plan.fmtBytes.data(), plan.fmtBytes.size());
-    for (std::size_t i = bextFirst ? 1 : 0; i < plan.before.size(); ++i) writeChunk(out, plan.before[i], plan.form);
-
-    unsigned char dataHeader[8];
-    std::copy_n("data", 4, dataHeader);
-    // A 64-bit form states the data size in its `ds64` alone.
-    le::writeU32(dataHeader + 4, plan.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.dataSize) : kSizeInDs64);
-    out.write(dataHeader, sizeof dataHeader);
-}
-
-void writeTail(OutputFile& out, const SlimPlan& plan) {
-    out.writeZeros(plan.dataSize % 2);
-    for (const MetaChunk& c : plan.after) writeChunk(out, c, plan.form);
-}
-
 void writeInTwoPasses(const fs::path& source, const platform::FileIdentity& identity, const PolyWavInfo& info,
                       const KeptChannels& kept, const fs::path& resultPath) {
     const SlimPlan plan = planSlimCopy(source, info.channels, kept);
     OutputFile out(resultPath, identity.permissions);
     keepOwnershipIfReplacing(out, resultPath, source);
-    writeHead(out, plan);
+    out.write(plan.head.data(), plan.head.size());
     copyKeptFrames(source, plan.layout, plan.gather, plan.frames, out);
-    writeTail(out, plan);
+    out.write(plan.tail.data(), plan.tail.size());
     out.commit([&] { requireUnchangedSource(source, identity); });
 }
 
@@ -311,7 +274,7 @@ public:
         }
         // A second pass would find these frames gone from a source that shrank since.
         if (sourceShrank()) throw std::runtime_error("Could not read source file");
-        writeTail(*out_, *plan_);
+        out_->write(plan_->tail.data(), plan_->tail.size());
         out_->commit([&] { requireUnchangedSource(source_, identity_); });
         return true;
     }
@@ -340,7 +303,7 @@ private:
         }
         out_ = std::make_unique<OutputFile>(resultPath_, identity_.permissions);
         keepOwnershipIfReplacing(*out_, resultPath_, source_);
-        writeHead(*out_, *plan_);
+        out_->write(plan_->head.data(), plan_->head.size());
     }
 
     bool sourceShrank() const {
