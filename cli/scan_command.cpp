@@ -10,6 +10,7 @@
 #include "visible_text.h"
 #include "tracksieve/fixed_values.h"
 #include "tracksieve/path_text.h"
+#include "tracksieve/run_texts.h"
 #include "tracksieve/scan.h"
 #include "tracksieve/sound_report.h"
 
@@ -30,7 +31,7 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     ScanProgress progress;
     if (request.errIsTerminal) {
         progress = [&err, &request](int done, int total, const std::filesystem::path& file) {
-            err << kClearLine << visibleText(progressText(done, total, file, request.dir)) << std::flush;
+            err << kClearLine << visibleText(analyzingText(done, total, file, request.dir)) << std::flush;
         };
     }
 

@@ -1,12 +1,11 @@
 #include "scan_report.h"
 
-#include <algorithm>
-#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
 #include "json_bytes.h"
 #include "tracksieve/path_text.h"
+#include "tracksieve/run_texts.h"
 #include "visible_text.h"
 
 namespace tracksieve::cli {
@@ -35,27 +34,12 @@ Json recordJson(const PolyWavInfo& record) {
             {"tracks", std::move(tracks)}};
 }
 
-std::string foundStatus(const std::vector<PolyWavInfo>& records) {
-    const auto withEmptyTracks = std::count_if(records.begin(), records.end(), [](const PolyWavInfo& record) {
-        return record.error.empty() && record.emptyCount() > 0;
-    });
-    char text[128];
-    std::snprintf(text, sizeof text, "Found %zu polyphonic WAV file(s); %d have empty tracks.", records.size(),
-                  static_cast<int>(withEmptyTracks));
-    return text;
-}
-
 }  // namespace
-
-std::string progressText(int done, int total, const std::filesystem::path& file,
-                         const std::filesystem::path& scannedFolder) {
-    return "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + shownName(file, scannedFolder);
-}
 
 void writeScanText(const std::vector<PolyWavInfo>& records, const std::filesystem::path& scannedFolder,
                    std::ostream& out, bool outIsTerminal) {
     for (const PolyWavInfo& record : records) out << textFor(outIsTerminal, record.summary(scannedFolder)) << '\n';
-    out << foundStatus(records) << '\n';
+    out << foundFilesText(records) << '\n';
 }
 
 void writeScanJson(const std::vector<PolyWavInfo>& records, std::ostream& out) {

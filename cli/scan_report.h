@@ -9,11 +9,6 @@
 
 namespace tracksieve::cli {
 
-/// "Analyzing done/total: name", the desktop program's progress text, the file named as it is
-/// shown under `scannedFolder`.
-std::string progressText(int done, int total, const std::filesystem::path& file,
-                         const std::filesystem::path& scannedFolder);
-
 /// One line per record, exactly its summary under `scannedFolder` (escaped for a terminal),
 /// then the desktop program's closing status.
 void writeScanText(const std::vector<PolyWavInfo>& records, const std::filesystem::path& scannedFolder,

@@ -6,6 +6,7 @@
 #include "exit_codes.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/path_text.h"
+#include "tracksieve/run_texts.h"
 #include "tracksieve/same_tracks.h"
 #include "tracksieve/slim_writer.h"
 #include "visible_text.h"
@@ -64,7 +65,7 @@ int runSlim(const SlimRequest& request, std::ostream& out, std::ostream& err) {
         }
     }
 
-    int written = 0;
+    std::size_t written = 0;
     int failed = 0;
     for (std::size_t i = 0; i < request.files.size(); ++i) {
         const std::filesystem::path& file = request.files[i];
@@ -74,9 +75,8 @@ int runSlim(const SlimRequest& request, std::ostream& out, std::ostream& err) {
                                                            .outputPath = request.output,
                                                            .threshold = request.threshold,
                                                            .choices = choices[i]});
-            const std::string line = name + " \xE2\x86\x92 " + pathToUtf8(outcome.path.filename()) + " (" +
-                                     std::to_string(outcome.removedChannels.size()) + " removed, " +
-                                     std::to_string(outcome.keptChannels.size()) + " kept)";
+            const std::string line = writtenText(name, pathToUtf8(outcome.path.filename()), outcome.removedChannels.size(),
+                                                 outcome.keptChannels.size());
             out << textFor(request.outIsTerminal, line) << '\n';
             ++written;
         } catch (const std::exception& e) {
@@ -85,7 +85,7 @@ int runSlim(const SlimRequest& request, std::ostream& out, std::ostream& err) {
         }
     }
     for (const std::string& line : summaries) out << textFor(request.outIsTerminal, line) << '\n';
-    out << "Removed empty tracks from " << written << " file(s).";
+    out << removedFromFilesText(written);
     if (failed > 0) out << ' ' << failed << " failed.";
     out << '\n';
     return failed == 0 ? kExitSuccess : kExitFailure;

@@ -9,6 +9,7 @@
 
 #include <tracksieve/fixed_values.h>
 #include <tracksieve/path_text.h>
+#include <tracksieve/run_texts.h>
 
 #include "remembered_settings.h"
 #include "removal_confirmation.h"
@@ -120,8 +121,7 @@ void AppDelegate::scan() {
     _toolkit.postBackground([this, &toolkit = _toolkit, scanFolder = _core.scanFolder, path, recursive] {
         const fs::path folder = pathFromUtf8(path);
         const auto onProgress = [&toolkit, &folder](int done, int total, const fs::path& file) {
-            std::string status =
-                "Analyzing " + std::to_string(done) + "/" + std::to_string(total) + ": " + shownName(file, folder);
+            std::string status = analyzingText(done, total, file, folder);
             toolkit.postMain([&toolkit, status = std::move(status)] { toolkit.setText(Control::StatusLabel, status); });
         };
         ScanOutcome found;
@@ -150,17 +150,8 @@ void AppDelegate::scanFinished(const std::string& error, ScanOutcome found, cons
     _toolkit.reloadTable(Table::Files);
     _toolkit.reloadTable(Table::Tracks);
 
-    int withEmptyTracks = 0;
-    for (const PolyWavInfo& file : _results) {
-        if (file.error.empty() && file.emptyCount() > 0) ++withEmptyTracks;
-    }
-    std::string status = "Found " + std::to_string(_results.size()) + " polyphonic WAV file(s); " +
-                         std::to_string(withEmptyTracks) + " have empty tracks";
     // The files of a folder that could not be read are missing from the list: say so.
-    if (const std::size_t unreadable = found.unreadableFolders.size(); unreadable > 0) {
-        status += "; " + std::to_string(unreadable) + (unreadable == 1 ? " folder" : " folders") + " could not be read";
-    }
-    _toolkit.setText(Control::StatusLabel, status + ".");
+    _toolkit.setText(Control::StatusLabel, foundFilesText(_results, found.unreadableFolders.size()));
     _toolkit.setText(Control::DetailsLabel, "");
     if (!_results.empty()) {
         _toolkit.selectRow(Table::Files, 0);
@@ -252,7 +243,7 @@ void AppDelegate::compressSelected() {
 void AppDelegate::compressAll() {
     std::vector<std::size_t> indexes;
     for (std::size_t i = 0; i < _results.size(); ++i) {
-        if (_results[i].error.empty() && _results[i].emptyCount() > 0) indexes.push_back(i);
+        if (hasEmptyTracks(_results[i])) indexes.push_back(i);
     }
     if (indexes.empty()) {
         alert("No files with empty tracks.");

@@ -1,10 +1,11 @@
 #include "removal_report.h"
 
+#include "tracksieve/run_texts.h"
+
 namespace tracksieve::app {
 
 void RemovalReport::addWritten(const std::string& source, const std::string& written, int removed, int kept) {
-    _written += source + " → " + written + " (" + std::to_string(removed) + " removed, " + std::to_string(kept) +
-                " kept)\n";
+    _written += writtenText(source, written, static_cast<std::size_t>(removed), static_cast<std::size_t>(kept)) + "\n";
     ++_writtenCount;
 }
 
@@ -14,7 +15,7 @@ void RemovalReport::addFailed(const std::string& source, const std::string& mess
 }
 
 std::string RemovalReport::status() const {
-    std::string status = "Removed empty tracks from " + std::to_string(_writtenCount) + " file(s).";
+    std::string status = removedFromFilesText(static_cast<std::size_t>(_writtenCount));
     // Appended piece by piece: GCC 12 takes `" " + std::to_string(n)` for an overlapping copy.
     if (_failedCount != 0) status.append(" ").append(std::to_string(_failedCount)).append(" failed.");
     if (_notStarted != 0) status.append(" ").append(std::to_string(_notStarted)).append(" not started.");
