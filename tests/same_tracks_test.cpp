@@ -76,6 +76,7 @@ TEST(Decibels, TheDefaultIsTheFixedThreshold) {
     EXPECT_EQ(amplitudeFromDecibels(kThresholdDecibels), kThreshold);
     EXPECT_EQ(amplitudeFromDecibels(0.0), 1.0);
     EXPECT_EQ(amplitudeFromDecibels(-20.0), 0.1);
+    EXPECT_EQ(amplitudeFromDecibels(-120.0), 1e-6);
     EXPECT_NEAR(amplitudeFromDecibels(-72.5), 2.371373705661655e-4, 1e-18);
 }
 
