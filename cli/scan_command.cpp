@@ -37,7 +37,7 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
 
     ScanOutcome scan;
     try {
-        scan = scanFolder(request.dir, request.recursive, kThreshold, kMinChannels, progress);
+        scan = scanFolder(request.dir, request.recursive, request.threshold, kMinChannels, progress);
     } catch (const std::exception& e) {
         if (request.errIsTerminal) err << kClearLine;
         err << textFor(request.errIsTerminal, std::string("Scan failed: ") + e.what()) << '\n';

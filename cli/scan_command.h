@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <ostream>
 
+#include "tracksieve/fixed_values.h"
+
 namespace tracksieve::cli {
 
 struct ScanRequest {
@@ -10,6 +12,7 @@ struct ScanRequest {
     bool recursive = false;
     bool json = false;
     bool csv = false;
+    double threshold = kThreshold;  // linear amplitude
     bool outIsTerminal = false;  // names and messages shown escaped
     bool errIsTerminal = false;  // progress lines on the error stream, redrawn in place
 };

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "exit_codes.h"
 #include "tracksieve/path_text.h"
@@ -9,14 +10,27 @@
 
 namespace tracksieve::cli {
 
-int runSplit(const SplitRequest& request, std::ostream& out) {
+int runSplit(const SplitRequest& request, std::ostream& out, std::ostream& err) {
+    std::vector<std::vector<TrackChoice>> choices(request.files.size());
+    if (!request.lists.empty()) {
+        ChosenTracks chosen = chooseTracks(tracksOf(request.files), request.lists);
+        if (!chosen.error.empty()) {
+            err << textFor(request.errIsTerminal, chosen.error) << '\n';
+            return kExitUsage;
+        }
+        choices = std::move(chosen.choices);
+    }
+
     int split = 0;
     int written = 0;
     int failed = 0;
-    for (const std::filesystem::path& file : request.files) {
+    for (std::size_t i = 0; i < request.files.size(); ++i) {
+        const std::filesystem::path& file = request.files[i];
         const std::string name = pathToUtf8(file.filename());
         try {
-            const SplitOutcome outcome = splitPolyWav(file, request.options);
+            SplitOptions options = request.options;
+            options.choices = choices[i];
+            const SplitOutcome outcome = splitPolyWav(file, options);
             std::string names;
             for (const std::filesystem::path& mono : outcome.written) {
                 names += (names.empty() ? "" : ", ") + pathToUtf8(mono.filename());

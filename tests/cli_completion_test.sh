@@ -85,7 +85,7 @@ for command in $subcommands; do
   expect_offered "fish after $command" "$options" "$(fish_offers tracksieve-cli "$command" -)"
   while read -r option value; do
     offered=$(bash_offers "$command" "$option" '')
-    if grep -qxE -- "-.*|$(tr '\n' '|' <<<"$subcommands")" <<<"$offered"; then
+    if grep -qxE -- "-.*|$(paste -sd'|' <<<"$subcommands")" <<<"$offered"; then
       fail "bash offers options or subcommands as the value of $command $option"
     fi
     case $value in

@@ -32,13 +32,18 @@ _tracksieve_cli() {
       _tracksieve_cli_folders "$cur"
       return
       ;;
+    *:--threshold | *:--keep | *:--remove)
+      # A level in dBFS or a list of tracks: nothing to offer.
+      COMPREPLY=()
+      return
+      ;;
   esac
 
   local options
   case $command in
-    scan) options='-h --help -r --recursive --json --csv' ;;
-    slim) options='-h --help --overwrite -o --output' ;;
-    split) options='-h --help -o --output' ;;
+    scan) options='-h --help -r --recursive --json --csv --threshold' ;;
+    slim) options='-h --help --overwrite -o --output --threshold --keep --remove --same-tracks' ;;
+    split) options='-h --help -o --output --threshold --keep --remove' ;;
     *) options='-h --help --version' ;;
   esac
   if [[ $cur == -* ]]; then
