@@ -9,8 +9,10 @@
 #include <utility>
 
 #include <tracksieve/fixed_values.h>
+#include <tracksieve/decibels.h>
 #include <tracksieve/path_text.h>
 #include <tracksieve/run_texts.h>
+#include <tracksieve/same_tracks.h>
 #include <tracksieve/sound_report.h>
 
 #include "remembered_settings.h"
@@ -29,9 +31,6 @@ std::string peakText(double peak) {
     const auto end = std::to_chars(digits, digits + sizeof digits, 20 * std::log10(peak), std::chars_format::fixed, 1).ptr;
     return std::string(digits, end) + " dB";
 }
-
-// The linear peak of a level in dBFS.
-double amplitudeOf(int decibels) { return std::pow(10.0, decibels / 20.0); }
 
 std::string trackCell(const TrackInfo& track, const std::string& columnId) {
     if (columnId == "num") return std::to_string(track.index + 1);
@@ -68,7 +67,7 @@ AppDelegate::AppDelegate(Toolkit& toolkit, CoreOperations core) : _toolkit(toolk
 void AppDelegate::applicationDidFinishLaunching() {
     _toolkit.showWindow(mainWindowDescription());
     restoreRememberedSettings(_toolkit);
-    _threshold = amplitudeOf(_toolkit.number(Control::ThresholdField));
+    _threshold = amplitudeFromDecibels(_toolkit.number(Control::ThresholdField));
 }
 
 TerminateReply AppDelegate::applicationShouldTerminate() {
@@ -192,7 +191,7 @@ void AppDelegate::judgeTracks() {
 void AppDelegate::thresholdChanged() {
     const int decibels = std::clamp(_toolkit.number(Control::ThresholdField), kLowestThreshold, kHighestThreshold);
     rememberThreshold(_toolkit, decibels);
-    _threshold = amplitudeOf(decibels);
+    _threshold = amplitudeFromDecibels(decibels);
     judgeTracks();
     showCounts();
 }
@@ -206,9 +205,9 @@ void AppDelegate::showCounts() {
     if (!_busy && !_scannedFolder.empty()) _toolkit.setText(Control::StatusLabel, foundStatus());
 }
 
-std::vector<bool> AppDelegate::keptTracks(std::size_t index) const {
+std::vector<bool> AppDelegate::keptTracks(std::size_t index, const std::vector<TrackChoice>& sameTracks) const {
     const PolyWavInfo& file = _results.at(index);
-    const std::vector<TrackChoice>& choices = _choices.at(index);
+    const std::vector<TrackChoice> choices = withChoicesOnTop(sameTracks, _choices.at(index));
     std::vector<bool> kept;
     for (std::size_t i = 0; i < file.tracks.size(); ++i) {
         const TrackChoice choice = i < choices.size() ? choices[i] : TrackChoice::FollowThreshold;
@@ -346,10 +345,12 @@ void AppDelegate::compressAll() {
         alert("No files with empty tracks.");
         return;
     }
-    runCompress(indexes);
+    std::vector<std::size_t> everyFile(_results.size());
+    for (std::size_t i = 0; i < everyFile.size(); ++i) everyFile[i] = i;
+    runWriteJob(Job::Removal, indexes, everyFile);
 }
 
-void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) { runWriteJob(Job::Removal, indexes); }
+void AppDelegate::runCompress(const std::vector<std::size_t>& indexes) { runWriteJob(Job::Removal, indexes, indexes); }
 
 void AppDelegate::exportMonoFiles() {
     const std::vector<std::size_t> indexes = selectedFileIndexes();
@@ -357,24 +358,42 @@ void AppDelegate::exportMonoFiles() {
         alert("Select one or more files.");
         return;
     }
-    runWriteJob(Job::MonoExport, indexes);
+    runWriteJob(Job::MonoExport, indexes, indexes);
 }
 
-void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& indexes) {
+void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given, const std::vector<std::size_t>& groupAmong) {
     if (_busy) return;
     const bool removal = job == Job::Removal;
+    const auto listed = [this](const std::vector<std::size_t>& chosen) {
+        std::vector<std::size_t> inList;
+        for (const std::size_t index : chosen) {
+            if (index < _results.size()) inList.push_back(index);
+        }
+        return inList;
+    };
+    const std::vector<std::size_t> indexes = listed(given);
+    const bool sameTracks = _toolkit.isChecked(Control::SameTracksCheck);
+    // Takes are grouped among the files the user named (all of them for "From All"), and only
+    // when the user asks.
+    std::vector<std::vector<TrackChoice>> sameTrackChoices(_results.size());
+    if (sameTracks) {
+        std::vector<PolyWavInfo> takes;
+        const std::vector<std::size_t> group = listed(groupAmong);
+        for (const std::size_t index : group) takes.push_back(_results[index]);
+        std::vector<std::vector<TrackChoice>> grouped = sameTracksAcrossTakes(takes).choices;
+        for (std::size_t i = 0; i < group.size(); ++i) sameTrackChoices[group[i]] = std::move(grouped[i]);
+    }
     // The job keeps its own copy, so it never reads `_results`.
     std::vector<WriteItem> items;
     std::vector<std::string> soundDiscarded;
     SkippedFiles skipped;
     for (const std::size_t index : indexes) {
-        if (index >= _results.size()) continue;
-        const PolyWavInfo& file = _results[index];
+        const PolyWavInfo& file = _results.at(index);
         if (!file.error.empty()) {
             ++skipped.unreadable;
             continue;
         }
-        const std::vector<bool> kept = keptTracks(index);
+        const std::vector<bool> kept = keptTracks(index, sameTrackChoices[index]);
         if (countOf(kept, true) == 0) {
             ++skipped.allTracksEmpty;
             continue;
@@ -384,11 +403,12 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& indexes) 
             continue;
         }
         WriteItem item{file.path, shownName(file.path, _scannedFolder), {}};
-        // A file chosen by hand is written exactly as chosen, whatever a new look at it says.
-        if (chosenByHand(index)) {
-            for (std::size_t i = 0; i < kept.size(); ++i) {
-                item.choices.push_back(kept[i] ? TrackChoice::Keep : TrackChoice::Remove);
-                if (!kept[i] && !file.tracks[i].empty) soundDiscarded.push_back(item.shownName + ": " + file.tracks[i].name);
+        // What was decided here is written exactly, whatever a new look at the file says.
+        if (sameTracks || chosenByHand(index)) {
+            for (std::size_t track = 0; track < kept.size(); ++track) {
+                item.choices.push_back(kept[track] ? TrackChoice::Keep : TrackChoice::Remove);
+                if (!kept[track] && !file.tracks[track].empty)
+                    soundDiscarded.push_back(item.shownName + ": " + file.tracks[track].name);
             }
         }
         items.push_back(std::move(item));
@@ -404,6 +424,7 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& indexes) 
     const Alert question = removal ? removalConfirmation(names, soundDiscarded, skipped, overwrite)
                                    : monoExportConfirmation(names, soundDiscarded, skipped);
     if (_toolkit.runModal(question) != 0) return;
+    rememberSameTracks(_toolkit, sameTracks);
 
     setBusy(true, (removal ? "Removing empty tracks from " : "Exporting mono files from ") +
                       std::to_string(items.size()) + " file(s)…");

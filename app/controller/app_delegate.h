@@ -94,8 +94,8 @@ public:
     /// The linear peak below which a track counts as silent.
     double threshold() const { return _threshold; }
     /// Whether each track of the file at `index` is kept: the user's choice where there is one,
-    /// else the threshold's verdict.
-    std::vector<bool> keptTracks(std::size_t index) const;
+    /// else the choice of `sameTracks` (the grouping of takes), else the threshold's verdict.
+    std::vector<bool> keptTracks(std::size_t index, const std::vector<TrackChoice>& sameTracks = {}) const;
     bool chosenByHand(std::size_t index) const;
 
     void exportMonoFiles();
@@ -112,7 +112,8 @@ private:
     void judgeTracks();
     void showCounts();
     std::string foundStatus() const;
-    void runWriteJob(Job job, const std::vector<std::size_t>& indexes);
+    /// Writes the files at `indexes`; "Same tracks in every take" groups them among `groupAmong`.
+    void runWriteJob(Job job, const std::vector<std::size_t>& indexes, const std::vector<std::size_t>& groupAmong);
     void saveReport(const std::string& path);
     void scanFinished(const std::string& error, ScanOutcome found, const std::filesystem::path& folder);
     void writeJobFinished(Job job, const RemovalReport& report);

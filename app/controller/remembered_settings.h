@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include <tracksieve/decibels.h>
+
 #include "toolkit.h"
 
 namespace tracksieve::app {
@@ -19,6 +21,6 @@ void rememberSameTracks(Toolkit& toolkit, bool sameTracks);
 /// "Silent below:"'s range and first value, in dBFS.
 inline constexpr int kLowestThreshold = -120;
 inline constexpr int kHighestThreshold = 0;
-inline constexpr int kDefaultThreshold = -60;
+inline constexpr int kDefaultThreshold = static_cast<int>(kThresholdDecibels);
 
 }  // namespace tracksieve::app

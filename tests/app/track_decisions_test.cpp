@@ -200,6 +200,54 @@ TEST_F(AppDelegateTest, HandChoicesDecideWhichFilesARemovalOffers) {
     EXPECT_EQ(written, (std::vector<std::vector<TrackChoice>>{{TrackChoice::Remove, TrackChoice::Keep}}));
 }
 
+TEST_F(AppDelegateTest, SameTracksInEveryTakeKeepsATrackThatSoundsInAnyTakeOfTheLayout) {
+    std::map<std::string, std::vector<TrackChoice>> written;
+    slimCall = [&](const fs::path& source, const SlimOptions& options) {
+        written[source.filename().string()] = options.choices;
+        return outcome(source, 2, {1});
+    };
+    const auto removeAll = [&] {
+        written.clear();
+        ui.click(Control::RemoveAllButton);
+        ui.settle();
+        return written;
+    };
+    using enum TrackChoice;
+    const std::vector<PolyWavInfo> takes = {record("T1.wav", {0.5, 0, 0}), record("T2.wav", {0.5, 0.5, 0}),
+                                            record("T3.wav", {0.5, 0.5, 0.5}), record("other.wav", {0.5, 0})};
+    showRecords(takes);
+    EXPECT_FALSE(ui.isChecked(Control::SameTracksCheck));
+    EXPECT_EQ(removeAll(), (std::map<std::string, std::vector<TrackChoice>>{
+                               {"T1.wav", {}}, {"T2.wav", {}}, {"other.wav", {}}}))
+        << "off: each file follows the threshold";
+
+    ui.check(Control::SameTracksCheck, true);
+    showRecords(takes);
+    EXPECT_EQ(removeAll(), (std::map<std::string, std::vector<TrackChoice>>{{"other.wav", {Keep, Remove}}}))
+        << "every track of the layout sounds in some take, T3 among them although it has nothing to remove";
+    EXPECT_NE(ui.alerts[ui.alerts.size() - 2].informativeText.find("Skipped 2 of the chosen files: 2 without empty tracks."),
+              std::string::npos);
+    EXPECT_EQ(ui.settings.at("sameTracksInEveryTake"), "true");
+
+    // Grouped among the selected takes only, with a hand choice on top.
+    ui.clickRow(Table::Files, 0);
+    ui.clickCheckbox(Table::Tracks, 0);
+    ui.clickRow(Table::Files, 1, true);
+    written.clear();
+    ui.click(Control::RemoveSelectedButton);
+    EXPECT_NE(ui.alerts.back().informativeText.find("although they have sound:\nT1.wav: Track 1\n"), std::string::npos);
+    ui.settle();
+    EXPECT_EQ(written, (std::map<std::string, std::vector<TrackChoice>>{{"T1.wav", {Remove, Keep, Remove}},
+                                                                       {"T2.wav", {Keep, Keep, Remove}}}));
+
+    FakeToolkit next;
+    next.settings = ui.settings;
+    AppDelegate nextDelegate{next};
+    next.attach(nextDelegate);
+    nextDelegate.applicationDidFinishLaunching();
+    EXPECT_TRUE(next.isChecked(Control::SameTracksCheck));
+}
+
 TEST_F(AppDelegateTest, ExportMonoFilesWritesOneFilePerKeptTrackAndScansAgain) {
     dir_.write("a.wav", wavWithLevels({1000, 0, 2000}));
     dir_.write("b.wav", wavWithLevels({1000, 1000}));
