@@ -30,12 +30,12 @@ struct CliRun {
     std::string err;
 };
 
-CliRun runCli(const std::vector<std::string>& args) {
+CliRun runCli(const std::vector<std::string>& args, cli::Terminals terminals = {}) {
     std::vector<const char*> argv{"tracksieve-cli"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     std::ostringstream out;
     std::ostringstream err;
-    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
+    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, terminals);
     return {status, out.str(), err.str()};
 }
 
@@ -115,6 +115,10 @@ TEST(CliThreshold, APeakAtTheThresholdSoundsAndOneJustUnderIsEmpty) {
         const std::string json = runCli(scan).out;
         EXPECT_EQ(json.find("\"empty\": true"), json.rfind("\"empty\": true")) << what << json;
         EXPECT_NE(json.find("\"empty\": true"), std::string::npos) << what;
+        scan[1] = "--csv";
+        const std::string csv = runCli(scan).out;
+        EXPECT_EQ(csv.find(",empty\r\n"), csv.rfind(",empty\r\n")) << what << csv;
+        EXPECT_NE(csv.find(",empty\r\n"), std::string::npos) << what;
 
         std::vector<std::string> slim = {"slim"};
         slim.insert(slim.end(), c.threshold.begin(), c.threshold.end());
@@ -233,6 +237,17 @@ TEST_F(CliTrackLists, ListsNamingNoTrackOfAnyFileOrOneTrackTwiceAreUsageErrors) 
     }
     EXPECT_EQ(filesIn(dir_.path()), (std::vector<std::string>{"a.wav", "b.wav"}));
     EXPECT_EQ(readFile(a_), before);
+}
+
+TEST(CliTrackListErrors, ShowNamesEscapedOnATerminal) {
+    TempDir dir;
+    const std::string hostile = "Boom\x1b[2J";
+    const fs::path take = dir.write("a.wav", namedTake({{"Mix", 9000}, {hostile, 0}}));
+    const std::vector<std::string> args = {"slim", "--keep", hostile, "--remove", "2", take.string()};
+    EXPECT_EQ(runCli(args, {.err = true}).err, "--keep and --remove both choose track 2 (Boom\\033[2J) of a.wav\n");
+    EXPECT_EQ(runCli(args).err, "--keep and --remove both choose track 2 (" + hostile + ") of a.wav\n");
+    EXPECT_EQ(runCli({"slim", "--keep", "\x1b[2J", take.string()}, {.err = true}).err,
+              "--keep: \"\\033[2J\" matches no track of the files given\n");
 }
 
 TEST(CliSameTracks, TakesOfOneLayoutKeepEveryTrackThatSoundsInOneOfThem) {

@@ -168,7 +168,7 @@ std::vector<int> readIxmlTrackNumbers(std::string_view ixmlText, std::size_t cha
         const std::optional<NumberElement> channelIndex = findNumberElement(*track, "CHANNEL_INDEX");
         const std::optional<std::int32_t> number =
             channelIndex ? toNumber<std::int32_t>(channelIndex->digits) : std::nullopt;
-        if (!number) continue;
+        if (!number || *number < 1) continue;
         std::size_t slot = position;
         if (const std::optional<NumberElement> interleave = findNumberElement(*track, "INTERLEAVE_INDEX")) {
             const std::optional<std::int32_t> k = toNumber<std::int32_t>(interleave->digits);

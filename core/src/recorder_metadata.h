@@ -32,7 +32,8 @@ std::string_view trackListScope(std::string_view ixmlText);
 void readIxmlTrackNames(std::string_view ixmlText, std::vector<std::string>& names);
 
 /// The track number of each of `channels` channels: the CHANNEL_INDEX of the iXML track on it
-/// (placed by its INTERLEAVE_INDEX, else by its position in the list), else its 1-based position.
+/// (placed by its INTERLEAVE_INDEX, else by its position in the list) where that is at least 1,
+/// else its 1-based position.
 std::vector<int> readIxmlTrackNumbers(std::string_view ixmlText, std::size_t channels);
 
 /// The value of the line "KEY=value" in a bext Description, as Sound Devices recorders write

@@ -1,6 +1,5 @@
 #include "split_metadata.h"
 
-#include <charconv>
 #include <optional>
 #include <random>
 #include <set>
@@ -10,15 +9,6 @@
 
 namespace tracksieve {
 namespace {
-
-std::optional<std::int32_t> numberIn(std::string_view element, std::string_view tag) {
-    const std::optional<NumberElement> found = findNumberElement(element, tag);
-    if (!found) return std::nullopt;
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(found->digits.data(), found->digits.data() + found->digits.size(), value);
-    if (error != std::errc() || end != found->digits.data() + found->digits.size()) return std::nullopt;
-    return value;
-}
 
 std::string_view trimmed(std::string_view text) {
     constexpr std::string_view blanks = " \t\r\n";
@@ -49,25 +39,11 @@ void setChild(std::string& fileSet, std::string_view tag, std::string_view value
 }  // namespace
 
 std::vector<std::int32_t> recorderTrackNumbers(std::string_view ixmlText, std::size_t channels) {
-    std::vector<std::int32_t> numbers(channels);
-    for (std::size_t i = 0; i < channels; ++i) numbers[i] = static_cast<std::int32_t>(i + 1);
-    if (ixmlText.empty()) return numbers;
-
-    const std::vector<std::int32_t> positions = numbers;
-    const std::string_view scope = trackListScope(ixmlText);
-    std::size_t searchFrom = 0;
-    // A damaged list may repeat its tracks endlessly; a few beyond the channel count are enough.
-    for (std::size_t seen = 0; seen <= channels + 8; ++seen) {
-        const std::optional<std::string_view> track = findElement(scope.substr(searchFrom), "TRACK");
-        if (!track) break;
-        searchFrom = static_cast<std::size_t>(track->data() - scope.data()) + track->size();
-        const std::optional<std::int32_t> interleave = numberIn(*track, "INTERLEAVE_INDEX");
-        const std::optional<std::int32_t> channel = numberIn(*track, "CHANNEL_INDEX");
-        if (!interleave || !channel || *channel < 1) continue;
-        if (*interleave >= 1 && static_cast<std::size_t>(*interleave) <= channels) numbers[*interleave - 1] = *channel;
-    }
-    if (std::set<std::int32_t>(numbers.begin(), numbers.end()).size() != channels) return positions;
-    return numbers;
+    const std::vector<int> numbers = readIxmlTrackNumbers(ixmlText, channels);
+    if (std::set<int>(numbers.begin(), numbers.end()).size() == channels) return {numbers.begin(), numbers.end()};
+    std::vector<std::int32_t> positions(channels);
+    for (std::size_t i = 0; i < channels; ++i) positions[i] = static_cast<std::int32_t>(i + 1);
+    return positions;
 }
 
 std::string fileSetFamilyUid(std::string_view ixmlText) {

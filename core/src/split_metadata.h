@@ -9,9 +9,9 @@
 // FILE_SET that names the files as one family.
 namespace tracksieve {
 
-/// The recorder's number of each of `channels` channels: the CHANNEL_INDEX of the iXML track
-/// whose INTERLEAVE_INDEX is the channel's 1-based position, else that position. When the
-/// numbers found are not distinct, every channel takes its position.
+/// The recorder's number of each of `channels` channels, as `readIxmlTrackNumbers` reads it;
+/// when the numbers are not distinct, and so cannot name one file each, every channel's
+/// 1-based position.
 std::vector<std::int32_t> recorderTrackNumbers(std::string_view ixmlText, std::size_t channels);
 
 /// The FAMILY_UID of the document's FILE_SET, without surrounding blanks; empty when it has none.
