@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -501,11 +500,10 @@ void AppDelegate::exportReport() {
 }
 
 void AppDelegate::saveReport(const std::string& path) {
-    std::ofstream out(pathFromUtf8(path), std::ios::binary | std::ios::trunc);
-    if (out) writeSoundReportCsv(_results, out);
-    out.close();
-    if (!out) {
-        alert("Could not save the report:\n" + path);
+    try {
+        saveSoundReportCsv(_results, pathFromUtf8(path));
+    } catch (const std::exception& e) {
+        alert("Could not save the report:\n" + path + "\n\n" + e.what());
         return;
     }
     _toolkit.setText(Control::StatusLabel, "Saved the report of " + std::to_string(_results.size()) + " file(s) to " + path + ".");
