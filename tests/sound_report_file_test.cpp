@@ -50,7 +50,8 @@ TEST(SoundReportFile, AFailureAnywhereLeavesTheEarlierReportAndNothingElse) {
         SCOPED_TRACE(static_cast<int>(failing));
         const TempDir dir;
         const fs::path report = dir.write("report.csv", "an earlier report");
-        platform::setFaultInjector([failing](platform::FileOperation operation) { return operation == failing ? ENOSPC : 0; });
+        platform::setFaultInjector(
+            [failing](platform::FileOperation operation) { return operation == failing ? ENOSPC : 0; });
         EXPECT_THROW(saveSoundReportCsv(twoTracks(), report), std::runtime_error);
         platform::setFaultInjector({});
         EXPECT_EQ(readFile(report), "an earlier report");
