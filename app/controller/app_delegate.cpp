@@ -4,12 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
-#include <tracksieve/fixed_values.h>
 #include <tracksieve/decibels.h>
+#include <tracksieve/fixed_values.h>
 #include <tracksieve/path_text.h>
 #include <tracksieve/run_texts.h>
 #include <tracksieve/same_tracks.h>
@@ -211,7 +210,8 @@ std::vector<bool> AppDelegate::keptTracks(std::size_t index, const std::vector<T
     std::vector<bool> kept;
     for (std::size_t i = 0; i < file.tracks.size(); ++i) {
         const TrackChoice choice = i < choices.size() ? choices[i] : TrackChoice::FollowThreshold;
-        kept.push_back(choice == TrackChoice::Keep || (choice == TrackChoice::FollowThreshold && !file.tracks[i].empty));
+        kept.push_back(choice == TrackChoice::Keep ||
+                       (choice == TrackChoice::FollowThreshold && !file.tracks[i].empty));
     }
     return kept;
 }
@@ -282,7 +282,8 @@ std::optional<Cell> AppDelegate::viewForTableColumn(Table table, const std::stri
                                                    : TextColor::Label;
     Cell cell{trackCell(track, columnId), color};
     if (columnId == "peak") {
-        cell.bar = LevelBar{levelOnBar(track.peak), levelOnBar(_threshold), track.empty ? TextColor::Red : TextColor::Green};
+        cell.bar =
+            LevelBar{levelOnBar(track.peak), levelOnBar(_threshold), track.empty ? TextColor::Red : TextColor::Green};
     }
     return cell;
 }
@@ -361,7 +362,8 @@ void AppDelegate::exportMonoFiles() {
     runWriteJob(Job::MonoExport, indexes, indexes);
 }
 
-void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given, const std::vector<std::size_t>& groupAmong) {
+void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given,
+                              const std::vector<std::size_t>& groupAmong) {
     if (_busy) return;
     const bool removal = job == Job::Removal;
     const auto listed = [this](const std::vector<std::size_t>& chosen) {
@@ -449,8 +451,8 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given, co
             });
             try {
                 if (job == Job::Removal) {
-                    const SlimOutcome outcome = slim(item.path, {.overwrite = overwrite, .threshold = threshold,
-                                                                 .choices = item.choices});
+                    const SlimOutcome outcome =
+                        slim(item.path, {.overwrite = overwrite, .threshold = threshold, .choices = item.choices});
                     report.addWritten(item.shownName, shownName(outcome.path, folder),
                                       static_cast<int>(outcome.removedChannels.size()),
                                       static_cast<int>(outcome.keptChannels.size()));
@@ -482,10 +484,11 @@ void AppDelegate::writeJobFinished(Job job, const RemovalReport& report) {
         return;
     }
     setBusy(false, report.status());
-    _toolkit.runModal({.messageText = job == Job::Removal ? "Remove Empty Tracks complete" : "Export Mono Files complete",
-                       .informativeText = report.body(),
-                       .style = report.failedCount() != 0 ? AlertStyle::Critical : AlertStyle::Warning,
-                       .scrolls = true});
+    _toolkit.runModal(
+        {.messageText = job == Job::Removal ? "Remove Empty Tracks complete" : "Export Mono Files complete",
+         .informativeText = report.body(),
+         .style = report.failedCount() != 0 ? AlertStyle::Critical : AlertStyle::Warning,
+         .scrolls = true});
     scan();
 }
 
@@ -501,14 +504,14 @@ void AppDelegate::exportReport() {
 }
 
 void AppDelegate::saveReport(const std::string& path) {
-    std::ofstream out(pathFromUtf8(path), std::ios::binary | std::ios::trunc);
-    if (out) writeSoundReportCsv(_results, out);
-    out.close();
-    if (!out) {
-        alert("Could not save the report:\n" + path);
+    try {
+        saveSoundReportCsv(_results, pathFromUtf8(path));
+    } catch (const std::exception& e) {
+        alert("Could not save the report:\n" + path + "\n\n" + e.what());
         return;
     }
-    _toolkit.setText(Control::StatusLabel, "Saved the report of " + std::to_string(_results.size()) + " file(s) to " + path + ".");
+    _toolkit.setText(Control::StatusLabel,
+                     "Saved the report of " + std::to_string(_results.size()) + " file(s) to " + path + ".");
 }
 
 }  // namespace tracksieve::app

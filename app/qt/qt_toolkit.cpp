@@ -197,7 +197,8 @@ void QtToolkit::beginSaveChooser(const std::string& message, const std::string& 
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     connect(chooser, &QFileDialog::finished, this, [chooser, completion = std::move(completion)](int result) {
         const QStringList chosen = chooser->selectedFiles();
-        if (result == QDialog::Accepted && !chosen.isEmpty()) completion(QDir::toNativeSeparators(chosen.front()).toStdString());
+        if (result == QDialog::Accepted && !chosen.isEmpty())
+            completion(QDir::toNativeSeparators(chosen.front()).toStdString());
         else completion(std::nullopt);
     });
     chooser->open();

@@ -84,8 +84,7 @@ Qt::ItemFlags TableModel::flags(const QModelIndex& index) const {
 bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || !(flags(index) & Qt::ItemIsUserCheckable)) return false;
     const std::string& column = columns_[static_cast<std::size_t>(index.column())].id;
-    delegate_.setObjectValueForTableColumn(table_, column, index.row(),
-                                           value.value<Qt::CheckState>() == Qt::Checked);
+    delegate_.setObjectValueForTableColumn(table_, column, index.row(), value.value<Qt::CheckState>() == Qt::Checked);
     return true;
 }
 

@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <sstream>
 
+#include "output_file.h"
 #include "tracksieve/path_text.h"
 
 namespace tracksieve {
@@ -111,6 +113,15 @@ void writeSoundReportCsv(const std::vector<PolyWavInfo>& records, std::ostream& 
                            track.name, peakDbfs(track.peak), track.empty ? "empty" : "active"});
         }
     }
+}
+
+void saveSoundReportCsv(const std::vector<PolyWavInfo>& records, const std::filesystem::path& path) {
+    std::ostringstream csv;
+    writeSoundReportCsv(records, csv);
+    const std::string bytes = std::move(csv).str();
+    OutputFile out(path, 0666);  // a document: readable and writable as the umask allows
+    out.write(bytes.data(), bytes.size());
+    out.commit();
 }
 
 }  // namespace tracksieve

@@ -26,8 +26,8 @@ inline PolyWavInfo record(const std::string& name, const std::vector<double>& pe
     file.sampleRate = 48000;
     file.bitsPerSample = 24;
     for (std::size_t i = 0; i < peaks.size(); ++i) {
-        file.tracks.push_back({static_cast<std::int32_t>(i), "Track " + std::to_string(i + 1), peaks[i], peaks[i] / 2,
-                               peaks[i] < 0.001});
+        file.tracks.push_back(
+            {static_cast<std::int32_t>(i), "Track " + std::to_string(i + 1), peaks[i], peaks[i] / 2, peaks[i] < 0.001});
     }
     return file;
 }
@@ -88,16 +88,15 @@ protected:
     ScanCall scanCall = coreOperations().scanFolder;
     SlimCall slimCall = coreOperations().slimPolyWav;
     SplitCall splitCall = coreOperations().splitPolyWav;
-    AppDelegate delegate{ui, CoreOperations{
-                                 .scanFolder = [this](const fs::path& dir, bool recursive,
-                                                      const ScanProgress& onProgress) {
-                                     return scanCall(dir, recursive, onProgress);
-                                 },
-                                 .slimPolyWav = [this](const fs::path& source,
-                                                       const SlimOptions& options) { return slimCall(source, options); },
-                                 .splitPolyWav = [this](const fs::path& source,
-                                                        const SplitOptions& options) { return splitCall(source, options); },
-                             }};
+    AppDelegate delegate{
+        ui, CoreOperations{
+                .scanFolder = [this](const fs::path& dir, bool recursive,
+                                     const ScanProgress& onProgress) { return scanCall(dir, recursive, onProgress); },
+                .slimPolyWav = [this](const fs::path& source,
+                                      const SlimOptions& options) { return slimCall(source, options); },
+                .splitPolyWav = [this](const fs::path& source,
+                                       const SplitOptions& options) { return splitCall(source, options); },
+            }};
 };
 
 }  // namespace tracksieve::app::testing

@@ -16,8 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::AppDelegateTest;
-using testing::FakeToolkit;
 using testing::failedRecord;
+using testing::FakeToolkit;
 using testing::keepCell;
 using testing::outcome;
 using testing::record;
@@ -212,12 +212,18 @@ TEST_F(AppDelegateTest, CellsShowTextsAndColoursByState) {
     EXPECT_FALSE(delegate.viewForTableColumn(Table::Files, "file", 3));
 
     const auto active = [](std::string num, std::string name, std::string peak) {
-        return std::vector<Cell>{keepCell(true), {num, TextColor::Label}, {name, TextColor::Label},
-                                 {peak, TextColor::Label}, {"active", TextColor::Green}};
+        return std::vector<Cell>{keepCell(true),
+                                 {num, TextColor::Label},
+                                 {name, TextColor::Label},
+                                 {peak, TextColor::Label},
+                                 {"active", TextColor::Green}};
     };
     const auto empty = [](std::string num, std::string name, std::string peak) {
-        return std::vector<Cell>{keepCell(false), {num, TextColor::Red}, {name, TextColor::Red},
-                                 {peak, TextColor::Red}, {"empty", TextColor::Red}};
+        return std::vector<Cell>{keepCell(false),
+                                 {num, TextColor::Red},
+                                 {name, TextColor::Red},
+                                 {peak, TextColor::Red},
+                                 {"empty", TextColor::Red}};
     };
     const auto withoutBars = [](std::vector<std::vector<Cell>> rows) {
         for (std::vector<Cell>& row : rows) {

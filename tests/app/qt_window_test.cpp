@@ -12,8 +12,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -252,10 +252,10 @@ TEST_F(QtWindowTest, TabWalksEveryControlInReadingOrderAndArrowsMoveWithinATable
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     window->pathField()->setFocus();
     const std::vector<Control> chain = {
-        Control::PathField,        Control::BrowseButton,         Control::ScanButton,       Control::RecursiveCheck,
-        Control::OverwriteCheck,   Control::ThresholdField,       Control::SameTracksCheck,  Control::FileTable,
-        Control::TrackTable,       Control::RemoveAllButton,      Control::RemoveSelectedButton,
-        Control::ExportMonoButton, Control::ExportReportButton,   Control::SelectAllButton};
+        Control::PathField,          Control::BrowseButton,    Control::ScanButton,           Control::RecursiveCheck,
+        Control::OverwriteCheck,     Control::ThresholdField,  Control::SameTracksCheck,      Control::FileTable,
+        Control::TrackTable,         Control::RemoveAllButton, Control::RemoveSelectedButton, Control::ExportMonoButton,
+        Control::ExportReportButton, Control::SelectAllButton};
     const auto selection = [&] { return window->table(Table::Files)->selectionModel()->selectedRows(); };
     const QModelIndexList selectedBefore = selection();
     for (std::size_t step = 1; step <= chain.size(); ++step) {
@@ -282,11 +282,11 @@ TEST_F(QtWindowTest, SilentBelowAndTheKeepBoxesDecideWhatTheRemovalWrites) {
     QSpinBox* silentBelow = window->numberField(Control::ThresholdField);
     EXPECT_EQ(silentBelow->value(), -60);
     EXPECT_EQ(silentBelow->text(), "-60 dBFS");
-    for (const auto& [control, name] : {std::pair{Control::ThresholdLabel, "Silent below:"},
-                                        std::pair{Control::ThresholdField, "Silent below:"},
-                                        std::pair{Control::SameTracksCheck, "Same tracks in every take"},
-                                        std::pair{Control::ExportMonoButton, "Export Mono Files…"},
-                                        std::pair{Control::ExportReportButton, "Export Report…"}}) {
+    for (const auto& [control, name] :
+         {std::pair{Control::ThresholdLabel, "Silent below:"}, std::pair{Control::ThresholdField, "Silent below:"},
+          std::pair{Control::SameTracksCheck, "Same tracks in every take"},
+          std::pair{Control::ExportMonoButton, "Export Mono Files…"},
+          std::pair{Control::ExportReportButton, "Export Report…"}}) {
         EXPECT_EQ(QAccessible::queryAccessibleInterface(window->control(control))->text(QAccessible::Name),
                   QString::fromUtf8(name));
     }
@@ -307,8 +307,8 @@ TEST_F(QtWindowTest, SilentBelowAndTheKeepBoxesDecideWhatTheRemovalWrites) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(box.left() + 10, box.center().y()));
     EXPECT_EQ(keep(1), Qt::Checked);
     view->setFocus();
-    view->selectionModel()->setCurrentIndex(tracks->index(0, 2), QItemSelectionModel::ClearAndSelect |
-                                                                    QItemSelectionModel::Rows);
+    view->selectionModel()->setCurrentIndex(tracks->index(0, 2),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(view, Qt::Key_Space);
     EXPECT_EQ(keep(0), Qt::Unchecked);
     EXPECT_EQ(view->currentIndex().row(), 0) << "the row in hand stays";
@@ -317,7 +317,8 @@ TEST_F(QtWindowTest, SilentBelowAndTheKeepBoxesDecideWhatTheRemovalWrites) {
     BoxAnswerer accept(Qt::Key_Return);
     button(Control::RemoveAllButton)->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return accept.seen.size() == 2 && !delegate.busy(); }, 10000));
-    EXPECT_TRUE(accept.seen[0].informativeText.contains("remove these tracks although they have sound:\na.wav: Track 1\n"));
+    EXPECT_TRUE(
+        accept.seen[0].informativeText.contains("remove these tracks although they have sound:\na.wav: Track 1\n"));
     EXPECT_EQ(accept.seen[1].informativeText, "Success:\na.wav → a_SLIM.wav (1 removed, 2 kept)\n");
     const PolyWavInfo slim = analyzePolyWav(dir_.path() / "a_SLIM.wav", 1.0);
     ASSERT_EQ(slim.tracks.size(), 2u);

@@ -51,7 +51,8 @@ TEST(WindowDescription, ControlsCarryTheirTextsKindsAndActions) {
         EXPECT_EQ(control.hidden, control.control == Progress || control.control == StopButton);
         EXPECT_EQ(control.shortcut, control.control == StopButton ? "Escape" : "");
         EXPECT_EQ(control.returnAction, control.control == PathField ? Action::Scan : Action::None);
-        EXPECT_EQ(control.names, control.control == ThresholdLabel ? std::optional<Control>(ThresholdField) : std::nullopt);
+        EXPECT_EQ(control.names,
+                  control.control == ThresholdLabel ? std::optional<Control>(ThresholdField) : std::nullopt);
         EXPECT_EQ(control.range.has_value(), control.control == ThresholdField);
     }
     const NumberRange& range = *window.controls[static_cast<std::size_t>(ThresholdField)].range;
@@ -75,7 +76,8 @@ TEST(WindowDescription, TablesAndMenu) {
     const TableSettings& files = *mainWindowDescription().controls[static_cast<std::size_t>(FileTable)].table;
     const TableSettings& tracks = *mainWindowDescription().controls[static_cast<std::size_t>(TrackTable)].table;
     EXPECT_EQ(columns(files), std::vector<std::string>{"file|Polyphonic WAV files|520"});
-    EXPECT_EQ(columns(tracks), (std::vector<std::string>{"keep|Keep|44|checkbox", "num|#|40", "name|Name|140", "peak|Peak|80", "status|Status|70"}));
+    EXPECT_EQ(columns(tracks), (std::vector<std::string>{"keep|Keep|44|checkbox", "num|#|40", "name|Name|140",
+                                                         "peak|Peak|80", "status|Status|70"}));
     EXPECT_TRUE(files.allowsMultipleSelection);
     EXPECT_FALSE(tracks.allowsMultipleSelection);
     EXPECT_TRUE(tracks.allowsEmptySelection);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -19,5 +20,10 @@ std::string csvField(std::string_view text);
 /// file and "error: <message>" in the last field. RFC 4180: rows end in CR LF; the text is
 /// UTF-8, bytes of names that are not valid UTF-8 becoming U+FFFD.
 void writeSoundReportCsv(const std::vector<PolyWavInfo>& records, std::ostream& out);
+
+/// Saves the sound report as the file `path`, written the way every output is (a hidden
+/// temporary name, flushed, renamed into place), so that a failure leaves no partial report and
+/// an earlier file of that name as it was. Throws std::runtime_error with the reason.
+void saveSoundReportCsv(const std::vector<PolyWavInfo>& records, const std::filesystem::path& path);
 
 }  // namespace tracksieve
