@@ -11,12 +11,12 @@
 #include <tracksieve/fixed_values.h>
 #include <tracksieve/path_text.h>
 #include <tracksieve/run_texts.h>
-#include <tracksieve/same_tracks.h>
 #include <tracksieve/sound_report.h>
 
 #include "remembered_settings.h"
 #include "removal_confirmation.h"
 #include "text_trim.h"
+#include "write_plan.h"
 
 namespace tracksieve::app {
 namespace {
@@ -204,16 +204,8 @@ void AppDelegate::showCounts() {
     if (!_busy && !_scannedFolder.empty()) _toolkit.setText(Control::StatusLabel, foundStatus());
 }
 
-std::vector<bool> AppDelegate::keptTracks(std::size_t index, const std::vector<TrackChoice>& sameTracks) const {
-    const PolyWavInfo& file = _results.at(index);
-    const std::vector<TrackChoice> choices = withChoicesOnTop(sameTracks, _choices.at(index));
-    std::vector<bool> kept;
-    for (std::size_t i = 0; i < file.tracks.size(); ++i) {
-        const TrackChoice choice = i < choices.size() ? choices[i] : TrackChoice::FollowThreshold;
-        kept.push_back(choice == TrackChoice::Keep ||
-                       (choice == TrackChoice::FollowThreshold && !file.tracks[i].empty));
-    }
-    return kept;
+std::vector<bool> AppDelegate::keptTracks(std::size_t index) const {
+    return app::keptTracks(_results.at(index), _choices.at(index));
 }
 
 bool AppDelegate::chosenByHand(std::size_t index) const {
@@ -373,69 +365,32 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given,
         }
         return inList;
     };
-    const std::vector<std::size_t> indexes = listed(given);
     const bool sameTracks = _toolkit.isChecked(Control::SameTracksCheck);
     // Takes are grouped among the files the user named (all of them for "From All"), and only
     // when the user asks.
-    std::vector<std::vector<TrackChoice>> sameTrackChoices(_results.size());
-    if (sameTracks) {
-        std::vector<PolyWavInfo> takes;
-        const std::vector<std::size_t> group = listed(groupAmong);
-        for (const std::size_t index : group) takes.push_back(_results[index]);
-        std::vector<std::vector<TrackChoice>> grouped = sameTracksAcrossTakes(takes).choices;
-        for (std::size_t i = 0; i < group.size(); ++i) sameTrackChoices[group[i]] = std::move(grouped[i]);
-    }
-    // The job keeps its own copy, so it never reads `_results`.
-    std::vector<WriteItem> items;
-    std::vector<std::string> soundDiscarded;
-    SkippedFiles skipped;
-    for (const std::size_t index : indexes) {
-        const PolyWavInfo& file = _results.at(index);
-        if (!file.error.empty()) {
-            ++skipped.unreadable;
-            continue;
-        }
-        const std::vector<bool> kept = keptTracks(index, sameTrackChoices[index]);
-        if (countOf(kept, true) == 0) {
-            ++skipped.allTracksEmpty;
-            continue;
-        }
-        if (removal && countOf(kept, false) == 0) {
-            ++skipped.withoutEmptyTracks;
-            continue;
-        }
-        WriteItem item{file.path, shownName(file.path, _scannedFolder), {}};
-        // What was decided here is written exactly, whatever a new look at the file says.
-        if (sameTracks || chosenByHand(index)) {
-            for (std::size_t track = 0; track < kept.size(); ++track) {
-                item.choices.push_back(kept[track] ? TrackChoice::Keep : TrackChoice::Remove);
-                if (!kept[track] && !file.tracks[track].empty)
-                    soundDiscarded.push_back(item.shownName + ": " + file.tracks[track].name);
-            }
-        }
-        items.push_back(std::move(item));
-    }
-    if (items.empty()) {
+    WritePlan plan = planWrites(_results, _choices, listed(given),
+                                sameTracks ? std::optional(listed(groupAmong)) : std::nullopt, removal, _scannedFolder);
+    if (plan.items.empty()) {
         alert(removal ? "None of the selected files have empty tracks to remove (or all tracks are empty)."
                       : "None of the selected files have a track to export.");
         return;
     }
     const bool overwrite = removal && _toolkit.isChecked(Control::OverwriteCheck);
     std::vector<std::string> names;
-    for (const WriteItem& item : items) names.push_back(item.shownName);
-    const Alert question = removal ? removalConfirmation(names, soundDiscarded, skipped, overwrite)
-                                   : monoExportConfirmation(names, soundDiscarded, skipped);
+    for (const WriteItem& item : plan.items) names.push_back(item.shownName);
+    const ConfirmationLists lists{names, plan.soundDiscarded, plan.keptForTheirTakes, plan.skipped};
+    const Alert question = removal ? removalConfirmation(lists, overwrite) : monoExportConfirmation(lists);
     if (_toolkit.runModal(question) != 0) return;
     rememberSameTracks(_toolkit, sameTracks);
 
     setBusy(true, (removal ? "Removing empty tracks from " : "Exporting mono files from ") +
-                      std::to_string(items.size()) + " file(s)…");
+                      std::to_string(plan.items.size()) + " file(s)…");
     _toolkit.setHidden(Control::StopButton, false);
     _job = job;
     _stopRemoval = std::make_shared<std::atomic<bool>>(false);
     _toolkit.postBackground([this, &toolkit = _toolkit, slim = _core.slimPolyWav, split = _core.splitPolyWav,
-                             items = std::move(items), stop = _stopRemoval, folder = _scannedFolder, job, overwrite,
-                             threshold = _threshold] {
+                             items = std::move(plan.items), stop = _stopRemoval, folder = _scannedFolder, job,
+                             overwrite, threshold = _threshold] {
         RemovalReport report(job == Job::Removal ? removedFromFilesText : exportedFromFilesText);
         const int total = static_cast<int>(items.size());
         int started = 0;

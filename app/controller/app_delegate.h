@@ -94,20 +94,14 @@ public:
     /// The linear peak below which a track counts as silent.
     double threshold() const { return _threshold; }
     /// Whether each track of the file at `index` is kept: the user's choice where there is one,
-    /// else the choice of `sameTracks` (the grouping of takes), else the threshold's verdict.
-    std::vector<bool> keptTracks(std::size_t index, const std::vector<TrackChoice>& sameTracks = {}) const;
+    /// else the threshold's verdict.
+    std::vector<bool> keptTracks(std::size_t index) const;
     bool chosenByHand(std::size_t index) const;
 
     void exportMonoFiles();
     void exportReport();
 
 private:
-    struct WriteItem {
-        std::filesystem::path path;
-        std::string shownName;
-        std::vector<TrackChoice> choices;  // empty: every track follows the threshold
-    };
-
     const PolyWavInfo* shownFile() const;
     void judgeTracks();
     void showCounts();

@@ -37,17 +37,22 @@ std::string discardedLines(const std::vector<std::string>& soundDiscarded) {
     return lines;
 }
 
-std::string listedFiles(const std::vector<std::string>& shownNames, const std::vector<std::string>& soundDiscarded,
-                        const SkippedFiles& skipped) {
-    return "\n\n" + fileList(shownNames) + discardedLines(soundDiscarded) + skippedLine(skipped) + "\n";
+std::string keptLines(const std::vector<std::string>& keptForTheirTakes) {
+    std::string lines;
+    for (const std::string& line : keptForTheirTakes) lines += (lines.empty() ? "\n" : "") + line + "\n";
+    return lines;
+}
+
+std::string listedFiles(const ConfirmationLists& lists) {
+    return "\n\n" + fileList(lists.shownNames) + discardedLines(lists.soundDiscarded) +
+           keptLines(lists.keptForTheirTakes) + skippedLine(lists.skipped) + "\n";
 }
 
 }  // namespace
 
-Alert removalConfirmation(const std::vector<std::string>& shownNames, const std::vector<std::string>& soundDiscarded,
-                          const SkippedFiles& skipped, bool overwrite) {
-    const std::string count = std::to_string(shownNames.size());
-    const std::string files = listedFiles(shownNames, soundDiscarded, skipped);
+Alert removalConfirmation(const ConfirmationLists& lists, bool overwrite) {
+    const std::string count = std::to_string(lists.shownNames.size());
+    const std::string files = listedFiles(lists);
     if (overwrite) {
         return {"Remove Empty Tracks",
                 "Remove empty tracks from " + count + " file(s) and OVERWRITE the originals?" + files +
@@ -64,11 +69,10 @@ Alert removalConfirmation(const std::vector<std::string>& shownNames, const std:
             {"Remove Empty Tracks", "Cancel"}};
 }
 
-Alert monoExportConfirmation(const std::vector<std::string>& shownNames, const std::vector<std::string>& soundDiscarded,
-                             const SkippedFiles& skipped) {
+Alert monoExportConfirmation(const ConfirmationLists& lists) {
     return {"Export Mono Files",
-            "Write one mono file for each kept track of " + std::to_string(shownNames.size()) +
-                " file(s), beside each original?" + listedFiles(shownNames, soundDiscarded, skipped) +
+            "Write one mono file for each kept track of " + std::to_string(lists.shownNames.size()) +
+                " file(s), beside each original?" + listedFiles(lists) +
                 "Empty tracks get no file. bext timecode, iXML (scene/take/track names), and other metadata chunks "
                 "are copied into each mono file. Originals are left untouched.",
             AlertStyle::Warning,

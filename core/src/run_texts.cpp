@@ -5,6 +5,15 @@
 #include "tracksieve/path_text.h"
 
 namespace tracksieve {
+namespace {
+
+std::string commaSeparated(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text.append(text.empty() ? "" : ", ").append(item);
+    return text;
+}
+
+}  // namespace
 
 bool hasEmptyTracks(const PolyWavInfo& record) { return record.error.empty() && record.emptyCount() > 0; }
 
@@ -39,6 +48,12 @@ std::string writtenText(std::string_view source, std::string_view written, std::
 
 std::string removedFromFilesText(std::size_t files) {
     return "Removed empty tracks from " + std::to_string(files) + " file(s).";
+}
+
+std::string keptInEveryTakeText(const std::vector<std::string>& files, const std::vector<std::string>& tracks) {
+    std::string text = "Kept in every take of ";
+    text.append(commaSeparated(files)).append(": ").append(commaSeparated(tracks)).append(" (silent in some of them)");
+    return text;
 }
 
 }  // namespace tracksieve

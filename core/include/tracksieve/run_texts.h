@@ -31,4 +31,8 @@ std::string writtenText(std::string_view source, std::string_view written, std::
 /// "Removed empty tracks from N file(s)."
 std::string removedFromFilesText(std::size_t files);
 
+/// "Kept in every take of A.wav, B.wav: Boom, Lav 2 (silent in some of them)": tracks a group of
+/// takes keeps because another take of the group needs them.
+std::string keptInEveryTakeText(const std::vector<std::string>& files, const std::vector<std::string>& tracks);
+
 }  // namespace tracksieve
