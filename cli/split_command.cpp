@@ -21,6 +21,8 @@ int runSplit(const SplitRequest& request, std::ostream& out, std::ostream& err) 
         choices = std::move(chosen.choices);
     }
 
+    // A later file must not replace what an earlier one wrote, nor a file still to be split.
+    std::vector<std::filesystem::path> mustNotReplace = request.files;
     int split = 0;
     int written = 0;
     int failed = 0;
@@ -30,10 +32,12 @@ int runSplit(const SplitRequest& request, std::ostream& out, std::ostream& err) 
         try {
             SplitOptions options = request.options;
             options.choices = choices[i];
+            options.mustNotReplace = mustNotReplace;
             const SplitOutcome outcome = splitPolyWav(file, options);
             std::string names;
             for (const std::filesystem::path& mono : outcome.written) {
                 names += (names.empty() ? "" : ", ") + pathToUtf8(mono.filename());
+                mustNotReplace.push_back(mono);
             }
             const std::string line = name + " \xE2\x86\x92 " + names + " (" +
                                      std::to_string(outcome.removedChannels.size()) + " left out)";

@@ -348,5 +348,66 @@ TEST(CliSplit, ChoosesTracksByTheSameRulesAsSlim) {
     }
 }
 
+
+// Takes of one name from two cards, a file given twice, a take named like another's mono file:
+// no split replaces a file that another file of the same command gave or wrote.
+TEST(CliSplit, NeverReplacesAFileGivenOrWrittenByTheSameCommand) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "card1");
+    fs::create_directories(dir.path() / "card2");
+    fs::create_directories(dir.path() / "mono");
+    const std::string day1 = namedTake({{"Boom", 9000}, {"Lav", 8000}, {"Spare", 0}});
+    const std::string day2 = namedTake({{"Boom", 7000}, {"Lav", 0}, {"Spare", 6000}});
+    const fs::path take1 = dir.write("card1/T01.wav", day1);
+    const fs::path take2 = dir.write("card2/T01.wav", day2);
+    const fs::path named = dir.write("card1/T01_1.wav", day2);
+    const std::string refusal = "The mono file T01_1.wav would replace one of the files given or already written\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string out;
+        fs::path written;
+        std::vector<std::string> filesThere;
+    };
+    const std::vector<Case> cases = {
+        {"one name on two cards",
+         {"-o", (dir.path() / "mono").string(), take1.string(), take2.string()},
+         std::string("T01.wav") + kArrow + "T01_1.wav, T01_2.wav (1 left out)\nT01.wav: " + refusal +
+             "Split 1 file(s) into 2 mono file(s). 1 failed.\n",
+         dir.path() / "mono", {"T01_1.wav", "T01_2.wav"}},
+        {"one file twice",
+         {take2.string(), take2.string()},
+         std::string("T01.wav") + kArrow + "T01_1.wav, T01_3.wav (1 left out)\nT01.wav: " + refusal +
+             "Split 1 file(s) into 2 mono file(s). 1 failed.\n",
+         dir.path() / "card2", {"T01.wav", "T01_1.wav", "T01_3.wav"}},
+        {"a take named like a mono file of another",
+         {take1.string(), named.string()},
+         "T01.wav: " + refusal + std::string("T01_1.wav") + kArrow +
+             "T01_1_1.wav, T01_1_3.wav (1 left out)\nSplit 1 file(s) into 2 mono file(s). 1 failed.\n",
+         dir.path() / "card1", {"T01.wav", "T01_1.wav", "T01_1_1.wav", "T01_1_3.wav"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"split"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_EQ(run.out, c.out) << c.what;
+        EXPECT_EQ(filesIn(c.written), c.filesThere) << c.what;
+        EXPECT_EQ(readFile(take1), day1) << c.what;
+        EXPECT_EQ(readFile(take2), day2) << c.what;
+        EXPECT_EQ(readFile(named), day2) << c.what;
+        for (const fs::path& folder : {dir.path() / "mono", dir.path() / "card1", dir.path() / "card2"}) {
+            for (const std::string& name : filesIn(folder)) {
+                const fs::path file = folder / name;
+                if (file != take1 && file != take2 && file != named) fs::remove(file);
+            }
+        }
+    }
+    // The first card's boom, at 9000, is the one left in the folder of mono files.
+    runCli({"split", "-o", (dir.path() / "mono").string(), take1.string(), take2.string()});
+    EXPECT_EQ(readFile(dir.path() / "mono" / "T01_1.wav").substr(readFile(dir.path() / "mono" / "T01_1.wav").size() - 2),
+              std::string("\x28\x23", 2));
+}
+
 }  // namespace
 }  // namespace tracksieve

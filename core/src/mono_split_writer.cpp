@@ -21,6 +21,7 @@
 #include "source_chunk_walk.h"
 #include "split_metadata.h"
 #include "tracksieve/analysis.h"
+#include "tracksieve/path_text.h"
 #include "tracksieve/track_list_rewrite.h"
 
 namespace tracksieve {
@@ -77,6 +78,17 @@ fs::path monoPathFor(const fs::path& source, const fs::path& outputDir, std::int
     name += std::to_string(number);
     name += source.extension();
     return (outputDir.empty() ? source.parent_path() : outputDir) / name;
+}
+
+// Checked before the first byte, so that a refused split writes nothing.
+void requireFreeName(const fs::path& mono, const SplitOptions& options) {
+    for (const fs::path& kept : options.mustNotReplace) {
+        std::error_code ec;
+        if (fs::equivalent(mono, kept, ec)) {
+            throw std::runtime_error("The mono file " + pathToUtf8(mono.filename()) +
+                                     " would replace one of the files given or already written");
+        }
+    }
 }
 
 // The source's chunks as the mono file of `channel` holds them: the track list of that one
@@ -139,7 +151,9 @@ SplitPlan planSplit(const fs::path& source, const PolyWavInfo& record, const std
             throw std::runtime_error("The mono file would exceed the 4 GiB size limit of a WAV file");
         }
         std::string head = fileHead(RiffForm::Riff, {riffSize, dataSize, plan.frames}, {}) + chunksBefore;
-        plan.files.push_back({monoPathFor(source, options.outputDir, number), std::move(head), std::move(tail),
+        fs::path path = monoPathFor(source, options.outputDir, number);
+        requireFreeName(path, options);
+        plan.files.push_back({std::move(path), std::move(head), std::move(tail),
                               KeptChannelGather({channel}, bytesPerSample, layout.fmt.blockAlign)});
     }
     return plan;

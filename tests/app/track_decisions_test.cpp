@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -286,6 +287,39 @@ TEST_F(AppDelegateTest, ExportMonoFilesWritesOneFilePerKeptTrackAndScansAgain) {
     EXPECT_FALSE(fs::exists(dir_.path() / "a_3.wav"));
     EXPECT_EQ(ui.events.back(), "status: Found 2 polyphonic WAV file(s); 1 have empty tracks.") << "scanned again";
     EXPECT_FALSE(delegate.chosenByHand(0));
+}
+
+TEST_F(AppDelegateTest, StopOrQuitDuringAnExportFinishesTheFileInHand) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    dir_.write("b.wav", wavWithLevels({1000, 0}));
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit);
+        scanFolder();
+        std::vector<std::string> started;
+        splitCall = [&](const fs::path& source, const SplitOptions& options) {
+            started.push_back(source.filename().string());
+            if (quit) EXPECT_EQ(delegate.applicationShouldTerminate(), TerminateReply::Later);
+            else ui.click(Control::StopButton);
+            return coreOperations().splitPolyWav(source, options);
+        };
+        ui.click(Control::SelectAllButton);
+        ui.events.clear();
+        ui.click(Control::ExportMonoButton);
+        EXPECT_EQ(delegate.runningJob(), Job::MonoExport);
+        EXPECT_FALSE(ui.isHidden(Control::StopButton));
+        ui.runBackground();
+        ui.runMain();
+        EXPECT_EQ(started, std::vector<std::string>{"a.wav"});
+        EXPECT_EQ(ui.terminated, quit);
+        EXPECT_TRUE(fs::exists(dir_.path() / "a_1.wav"));
+        EXPECT_FALSE(fs::exists(dir_.path() / "b_1.wav"));
+        const bool reported =
+            std::find(ui.events.begin(), ui.events.end(),
+                      "status: Exported mono files from 1 file(s). 1 not started.") != ui.events.end();
+        EXPECT_EQ(reported, !quit) << "a quit ends without a report";
+        ui.settle();
+        fs::remove(dir_.path() / "a_1.wav");
+    }
 }
 
 TEST_F(AppDelegateTest, ExportReportSavesTheListAsShownThroughTheSaveChooser) {
