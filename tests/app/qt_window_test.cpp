@@ -7,6 +7,8 @@
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -325,6 +327,25 @@ TEST_F(QtWindowTest, SilentBelowAndTheKeepBoxesDecideWhatTheRemovalWrites) {
     EXPECT_EQ(slim.tracks[0].peak, 0);
     EXPECT_NEAR(slim.tracks[1].peak, 20 / 32768.0, 1e-12);
     EXPECT_FALSE(cell(Table::Files, 0, 0).endsWith("  (tracks chosen by hand)")) << "the rescan drops the choices";
+}
+
+TEST_F(QtWindowTest, ExportReportAsksWhereToSaveAndWritesTheList) {
+    dir_.write("a.wav", wavWithLevels({1000, 0}));
+    scanFolder();
+    button(Control::ExportReportButton)->click();
+    QFileDialog* chooser = window->findChild<QFileDialog*>();
+    ASSERT_TRUE(chooser && chooser->isVisible());
+    EXPECT_EQ(chooser->windowTitle(), "Save the sound report");
+    EXPECT_EQ(chooser->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(chooser->defaultSuffix(), "csv");
+    const QStringList offered = chooser->selectedFiles();
+    ASSERT_EQ(offered.size(), 1);
+    EXPECT_EQ(QFileInfo(offered.front()).fileName(), "Sound Report.csv");
+    chooser->selectFile(QString::fromStdString((dir_.path() / "take report").string()));
+    static_cast<QDialog*>(chooser)->accept();  // as the Save button does
+    ASSERT_TRUE(waitForStatus("Saved the report of 1 file(s) to "));
+    EXPECT_TRUE(tracksieve::testing::readFile(dir_.path() / "take report.csv").starts_with("Folder,File,Scene,Take"))
+        << "the suffix is added";
 }
 
 TEST_F(QtWindowTest, ALongReportStaysOnTheScreenWithItsFailuresFirst) {
