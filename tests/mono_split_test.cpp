@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -13,7 +14,13 @@
 #include "platform_file.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/mono_split.h"
+#include "tracksieve/signal_cleanup.h"
 #include "wav_builder.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace tracksieve {
 namespace {
@@ -383,6 +390,59 @@ TEST_F(MonoSplit, AFailurePartWayLeavesNoFileOfTheSplit) {
         EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_4.wav"));
     }
 }
+
+#ifndef _WIN32
+// A signal ends the split in a child process at the chosen file operation, as a user's Ctrl-C
+// would: a take of many tracks holds more files open than a slim, and the files take their
+// names one after the other.
+TEST_F(MonoSplit, AnEndingSignalLeavesNoFileOfTheSplit) {
+    using platform::FileOperation;
+    struct Strike {
+        std::string label;
+        std::uint16_t channels;
+        FileOperation operation;
+        int call;
+    };
+    const std::vector<Strike> strikes = {
+        {"24 tracks being written", 24, FileOperation::Write, 30},
+        {"the first file named, the second not yet", 4, FileOperation::Rename, 2},
+        {"the last file not yet named", 4, FileOperation::Rename, 4},
+    };
+    for (const Strike& strike : strikes) {
+        SCOPED_TRACE(strike.label);
+        std::vector<std::int32_t> levels(strike.channels, 0);
+        for (std::size_t c = 0; c < levels.size(); ++c) levels[c] = 1000 + static_cast<std::int32_t>(c);
+        const std::string bytes =
+            WavBuilder().fmt({.channels = strike.channels}).data(testing::pcmFrames(16, {64, levels})).bytes();
+        const fs::path source = dir_.path() / "A.wav";
+        testing::writeFile(source, bytes);
+        testing::writeFile(dir_.path() / "A_4.wav", "an earlier split");
+
+        const pid_t child = fork();
+        if (child == 0) {
+            removeUnfinishedOutputsOnSignals();
+            int calls = 0;
+            platform::setFaultInjector([&](FileOperation operation) {
+                if (operation == strike.operation && ++calls == strike.call) std::raise(SIGTERM);
+                return 0;
+            });
+            try {
+                splitPolyWav(source, {});
+            } catch (...) {
+                _exit(2);
+            }
+            _exit(0);
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+        EXPECT_EQ(readFile(source), bytes);
+        EXPECT_EQ(readFile(dir_.path() / "A_4.wav"), "an earlier split");
+        EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_4.wav"));
+        for (const std::string& name : filesInDir()) fs::remove(dir_.path() / name);
+    }
+}
+#endif
 
 #ifdef __linux__
 // Bytes this process has read through read() and its kin so far.

@@ -160,10 +160,11 @@ SplitPlan planSplit(const fs::path& source, const PolyWavInfo& record, const std
 }
 
 // The open mono files of one split. None takes its name before all are complete and on disk;
-// until then, or when that fails, the destructor removes every one still unnamed.
+// until then, or when that fails, the destructor removes every one still unnamed. While they
+// take their names one by one, a signal removes those already named.
 class MonoFiles {
 public:
-    explicit MonoFiles(const SplitPlan& plan) : plan_(plan) {
+    explicit MonoFiles(const SplitPlan& plan) : plan_(plan), folder_(plan.files.front().path.parent_path()) {
         for (const MonoFilePlan& file : plan.files) {
             files_.push_back(std::make_unique<OutputFile>(file.path, plan.permissions));
             files_.back()->write(file.head.data(), file.head.size());
@@ -173,11 +174,13 @@ public:
     ~MonoFiles() {
         // A later file failed to take its name: the earlier ones go too, so that no part of the
         // set is left behind.
-        if (named_ == files_.size()) return;
-        for (std::size_t i = 0; i < named_; ++i) {
-            std::error_code ec;
-            fs::remove(plan_.files[i].path, ec);
+        if (named_ < files_.size()) {
+            for (std::size_t i = 0; i < named_; ++i) {
+                std::error_code ec;
+                fs::remove(plan_.files[i].path, ec);
+            }
         }
+        for (const int slot : namedSlots_) platform::forgetOnSignal(slot);
     }
 
     MonoFiles(const MonoFiles&) = delete;
@@ -197,11 +200,18 @@ public:
             files_[i]->write(plan_.files[i].tail.data(), plan_.files[i].tail.size());
         }
         for (const std::unique_ptr<OutputFile>& file : files_) file->flushAndClose();
-        for (; named_ < files_.size(); ++named_) files_[named_]->commit();
+        for (; named_ < files_.size(); ++named_) {
+            files_[named_]->commit();
+            namedSlots_.push_back(folder_.removeOnSignal(plan_.files[named_].path.filename()));
+        }
+        for (const int slot : namedSlots_) platform::forgetOnSignal(slot);
+        namedSlots_.clear();
     }
 
 private:
     const SplitPlan& plan_;
+    platform::Folder folder_;
+    std::vector<int> namedSlots_;
     std::vector<std::unique_ptr<OutputFile>> files_;
     std::vector<unsigned char> piece_;
     std::size_t named_ = 0;

@@ -223,20 +223,23 @@ std::int64_t nanoseconds(const timespec& time) {
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // The files to remove should a signal end the process: lock-free, since the handler may run
-// in the middle of any change to them. A slot's folder is -1 when free, kClaimed while filled.
-constexpr int kClaimed = -2;
+// in the middle of any change to them. A slot holds its folder's descriptor + 1: kFree (zero,
+// so that the table takes no space in the program) or kClaimed while it is being filled.
+constexpr int kFree = 0;
+constexpr int kClaimed = -1;
 struct RemovalSlot {
-    std::atomic<int> folder{-1};
+    std::atomic<int> folder{kFree};
     std::array<char, 256> name{};
 };
-std::array<RemovalSlot, 16> removalSlots;
+// A split of a take of many tracks writes a file per track at once.
+std::array<RemovalSlot, 1024> removalSlots;
 
 constexpr std::array<int, 3> kEndingSignals = {SIGINT, SIGTERM, SIGHUP};
 
 void removeUnfinishedOutputsAndEnd(int signal) {
     for (RemovalSlot& slot : removalSlots) {
         const int folder = slot.folder.load();
-        if (folder >= 0) ::unlinkat(folder, slot.name.data(), 0);
+        if (folder > kFree) ::unlinkat(folder - 1, slot.name.data(), 0);
     }
     // The handler was reset on entry: once it returns, the signal ends the process as usual.
     ::raise(signal);
@@ -338,17 +341,17 @@ int Folder::removeOnSignal(const std::filesystem::path& name) const {
     const std::string& text = name.native();
     for (std::size_t i = 0; i < removalSlots.size(); ++i) {
         RemovalSlot& slot = removalSlots[i];
-        int free = -1;
+        int free = kFree;
         if (text.size() >= slot.name.size() || !slot.folder.compare_exchange_strong(free, kClaimed)) continue;
         std::memcpy(slot.name.data(), text.c_str(), text.size() + 1);
-        slot.folder.store(fd_);
+        slot.folder.store(fd_ + 1);
         return static_cast<int>(i);
     }
     return -1;
 }
 
 void forgetOnSignal(int slot) {
-    if (slot >= 0) removalSlots[static_cast<std::size_t>(slot)].folder.store(-1);
+    if (slot >= 0) removalSlots[static_cast<std::size_t>(slot)].folder.store(kFree);
 }
 
 int duplicateDescriptor(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
