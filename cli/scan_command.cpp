@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "exit_codes.h"
@@ -18,6 +19,24 @@ namespace tracksieve::cli {
 namespace {
 
 constexpr const char* kClearLine = "\r\x1b[K";
+
+// The report as a terminal should show it: every text from a name or a file's metadata escaped
+// as scan's own lines escape names. The folder separators stay as they are.
+std::vector<PolyWavInfo> shownOnATerminal(std::vector<PolyWavInfo> records) {
+    for (PolyWavInfo& record : records) {
+        std::filesystem::path path = record.path.root_path();
+        for (const std::filesystem::path& part : record.path.relative_path()) {
+            path /= pathFromUtf8(visibleText(pathToUtf8(part)));
+        }
+        record.path = std::move(path);
+        record.scene = visibleText(record.scene);
+        record.take = visibleText(record.take);
+        record.timecode = visibleText(record.timecode);
+        record.error = visibleText(record.error);
+        for (TrackInfo& track : record.tracks) track.name = visibleText(track.name);
+    }
+    return records;
+}
 
 }  // namespace
 
@@ -51,7 +70,7 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     if (request.json) {
         writeScanJson(scan.records, out);
     } else if (request.csv) {
-        writeSoundReportCsv(scan.records, out);
+        writeSoundReportCsv(request.outIsTerminal ? shownOnATerminal(scan.records) : scan.records, out);
     } else {
         writeScanText(scan.records, request.dir, out, request.outIsTerminal);
     }

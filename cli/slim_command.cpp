@@ -49,6 +49,7 @@ int runSlim(const SlimRequest& request, std::ostream& out, std::ostream& err) {
         }
         const ChosenTracks chosen = chooseTracks(records, request.lists);
         if (!chosen.error.empty()) {
+            for (const std::string& line : unreadableFiles(records)) err << textFor(request.errIsTerminal, line) << '\n';
             err << textFor(request.errIsTerminal, chosen.error) << '\n';
             return kExitUsage;
         }

@@ -13,8 +13,10 @@ namespace tracksieve::cli {
 int runSplit(const SplitRequest& request, std::ostream& out, std::ostream& err) {
     std::vector<std::vector<TrackChoice>> choices(request.files.size());
     if (!request.lists.empty()) {
-        ChosenTracks chosen = chooseTracks(tracksOf(request.files), request.lists);
+        const std::vector<PolyWavInfo> records = tracksOf(request.files);
+        ChosenTracks chosen = chooseTracks(records, request.lists);
         if (!chosen.error.empty()) {
+            for (const std::string& line : unreadableFiles(records)) err << textFor(request.errIsTerminal, line) << '\n';
             err << textFor(request.errIsTerminal, chosen.error) << '\n';
             return kExitUsage;
         }

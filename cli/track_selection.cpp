@@ -48,6 +48,14 @@ std::vector<PolyWavInfo> tracksOf(const std::vector<std::filesystem::path>& file
     return records;
 }
 
+std::vector<std::string> unreadableFiles(const std::vector<PolyWavInfo>& records) {
+    std::vector<std::string> lines;
+    for (const PolyWavInfo& record : records) {
+        if (!record.error.empty()) lines.push_back(pathToUtf8(record.path.filename()) + ": " + record.error);
+    }
+    return lines;
+}
+
 ChosenTracks chooseTracks(const std::vector<PolyWavInfo>& records, const TrackLists& lists) {
     ChosenTracks chosen;
     std::vector<bool> keepMatched(lists.keep.size(), false);

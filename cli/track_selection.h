@@ -32,6 +32,10 @@ struct ChosenTracks {
     std::string error;
 };
 
+/// "name: reason" for each record that could not be read as a WAV file: what a list that matches nothing
+/// may have been meant for.
+std::vector<std::string> unreadableFiles(const std::vector<PolyWavInfo>& records);
+
 /// Resolves the lists against each record's tracks; an item that matches no track of one record
 /// is ignored there.
 ChosenTracks chooseTracks(const std::vector<PolyWavInfo>& records, const TrackLists& lists);

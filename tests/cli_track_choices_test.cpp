@@ -239,6 +239,31 @@ TEST_F(CliTrackLists, ListsNamingNoTrackOfAnyFileOrOneTrackTwiceAreUsageErrors) 
     EXPECT_EQ(readFile(a_), before);
 }
 
+// A list can match nothing because a file could not be read (a typing mistake in its name):
+// the reason is given with the usage error, which alone would blame the list.
+TEST(CliTrackListErrors, NameTheFilesThatCouldNotBeRead) {
+    TempDir dir;
+    const std::string bytes = namedTake({{"Mix", 9000}, {"Boom", 0}});
+    const fs::path take = dir.write("a.wav", bytes);
+    const std::string missing = (dir.path() / "b.wav").string();
+    const std::string notWav = dir.write("c.wav", "RIFF").string();
+    for (const char* command : {"slim", "split"}) {
+        const CliRun run = runCli({command, "--keep", "Boom", "--remove", "Lav", missing, notWav});
+        EXPECT_EQ(run.status, 2) << command;
+        EXPECT_EQ(run.out, "") << command;
+        EXPECT_EQ(run.err, "b.wav: Could not open file\nc.wav: " + analyzePolyWav(notWav, kThreshold).error +
+                               "\n--keep: \"Boom\" matches no track of the files given\n")
+            << command;
+
+        // Where the lists match, the file that cannot be read fails as any other.
+        const CliRun some = runCli({command, "--keep", "Boom", take.string(), missing});
+        EXPECT_EQ(some.status, 1) << command;
+        EXPECT_EQ(some.err, "") << command;
+        EXPECT_NE(some.out.find("b.wav: Could not open file\n"), std::string::npos) << some.out;
+    }
+    EXPECT_EQ(readFile(take), bytes);
+}
+
 TEST(CliTrackListErrors, ShowNamesEscapedOnATerminal) {
     TempDir dir;
     const std::string hostile = "Boom\x1b[2J";

@@ -68,7 +68,7 @@ TEST(FileNames, NamesOutsideAsciiScanSlimAndPrintUnchanged) {
         const CliRun scan = runCli({"scan", "-r", pathToUtf8(root.path())});
         EXPECT_EQ(scan.status, 0);
         // Below the scanned folder, the file is named by its path relative to it.
-        EXPECT_EQ(scan.out, pathToUtf8(pathFromUtf8(c.folder) / pathFromUtf8(c.file)) +
+        EXPECT_EQ(scan.out, c.folder + "/" + c.file +
                                 "  \xE2\x80\x94  3 tracks (2 active, 1 empty)  48000 Hz  0.0s\n"
                                 "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n");
         const std::string json = runCli({"scan", "--json", pathToUtf8(folder)}).out;

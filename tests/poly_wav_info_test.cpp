@@ -67,9 +67,9 @@ TEST(PolyWavInfo, NamesAFileBelowTheScannedFolderByItsRelativePath) {
         std::string shown;
     };
     const Case cases[] = {
-        {rec / day2, rec, pathToUtf8(day2)},
-        {rec / day2, rec / "", pathToUtf8(day2)},
-        {rec / "." / day2, rec / "." / "", pathToUtf8(day2)},
+        {rec / day2, rec, "Day 2/T1.WAV"},
+        {rec / day2, rec / "", "Day 2/T1.WAV"},
+        {rec / "." / day2, rec / "." / "", "Day 2/T1.WAV"},
         {rec / "T1.WAV", rec, "T1.WAV"},
         {rec / day2, {}, "T1.WAV"},
         {fs::path("elsewhere") / "T1.WAV", rec, "T1.WAV"},
