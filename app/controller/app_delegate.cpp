@@ -388,9 +388,12 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given,
     _toolkit.setHidden(Control::StopButton, false);
     _job = job;
     _stopRemoval = std::make_shared<std::atomic<bool>>(false);
+    // No mono file may replace a take of the list (one named like another's mono file).
+    std::vector<fs::path> mustNotReplace;
+    for (const PolyWavInfo& file : _results) mustNotReplace.push_back(file.path);
     _toolkit.postBackground([this, &toolkit = _toolkit, slim = _core.slimPolyWav, split = _core.splitPolyWav,
                              items = std::move(plan.items), stop = _stopRemoval, folder = _scannedFolder, job,
-                             overwrite, threshold = _threshold] {
+                             overwrite, threshold = _threshold, mustNotReplace = std::move(mustNotReplace)] {
         RemovalReport report(job == Job::Removal ? removedFromFilesText : exportedFromFilesText);
         const int total = static_cast<int>(items.size());
         int started = 0;
@@ -412,7 +415,8 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given,
                                       static_cast<int>(outcome.removedChannels.size()),
                                       static_cast<int>(outcome.keptChannels.size()));
                 } else {
-                    const SplitOutcome outcome = split(item.path, {.threshold = threshold, .choices = item.choices});
+                    const SplitOutcome outcome = split(
+                        item.path, {.threshold = threshold, .choices = item.choices, .mustNotReplace = mustNotReplace});
                     report.addWritten(item.shownName, writtenNames(outcome.written, folder),
                                       static_cast<int>(outcome.removedChannels.size()),
                                       static_cast<int>(outcome.keptChannels.size()));

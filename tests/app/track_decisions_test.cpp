@@ -289,6 +289,22 @@ TEST_F(AppDelegateTest, ExportMonoFilesWritesOneFilePerKeptTrackAndScansAgain) {
     EXPECT_FALSE(delegate.chosenByHand(0));
 }
 
+TEST_F(AppDelegateTest, AMonoFileNeverReplacesATakeOfTheList) {
+    dir_.write("T01.wav", wavWithLevels({1000, 1000}));
+    const std::string take = wavWithLevels({2000, 0, 2000});
+    dir_.write("T01_1.wav", take);  // a take of its own, named like T01's first mono file
+    scanFolder();
+    ui.click(Control::SelectAllButton);
+    ui.click(Control::ExportMonoButton);
+    ui.settle();
+    const std::string& report = ui.alerts.back().informativeText;
+    EXPECT_NE(report.find("T01.wav: The mono file T01_1.wav would replace one of the files given or already written"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(readFile(dir_.path() / "T01_1.wav"), take);
+    EXPECT_FALSE(fs::exists(dir_.path() / "T01_2.wav")) << "all or none";
+}
+
 TEST_F(AppDelegateTest, StopOrQuitDuringAnExportFinishesTheFileInHand) {
     dir_.write("a.wav", wavWithLevels({1000, 0}));
     dir_.write("b.wav", wavWithLevels({1000, 0}));
