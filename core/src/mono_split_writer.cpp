@@ -80,11 +80,20 @@ fs::path monoPathFor(const fs::path& source, const fs::path& outputDir, std::int
     return (outputDir.empty() ? source.parent_path() : outputDir) / name;
 }
 
-// Checked before the first byte, so that a refused split writes nothing.
+// Names that a file system which ignores case would take for one.
+bool sameNameIgnoringCase(const fs::path& a, const fs::path& b) {
+    const auto lower = [](auto c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+    const fs::path::string_type& x = a.native();
+    const fs::path::string_type& y = b.native();
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [&](auto p, auto q) { return lower(p) == lower(q); });
+}
+
+// Checked before the first byte, so that a refused split writes nothing. Only a file of the same
+// name is asked about, so that a run over a whole card stays fast.
 void requireFreeName(const fs::path& mono, const SplitOptions& options) {
     for (const fs::path& kept : options.mustNotReplace) {
         std::error_code ec;
-        if (fs::equivalent(mono, kept, ec)) {
+        if (sameNameIgnoringCase(mono.filename(), kept.filename()) && fs::equivalent(mono, kept, ec)) {
             throw std::runtime_error("The mono file " + pathToUtf8(mono.filename()) +
                                      " would replace one of the files given or already written");
         }
