@@ -1,7 +1,9 @@
 #include "threshold_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "tracksieve/decibels.h"
 
@@ -12,7 +14,8 @@ std::optional<double> thresholdFromText(std::string_view decibels) {
     const char* end = decibels.data() + decibels.size();
     const auto [stop, error] = std::from_chars(decibels.data(), end, value);
     if (error != std::errc() || stop != end || !std::isfinite(value) || value > 0) return std::nullopt;
-    return amplitudeFromDecibels(value);
+    // A level too low for a double comes out as 0, which digital silence does not stay below.
+    return std::max(amplitudeFromDecibels(value), std::numeric_limits<double>::denorm_min());
 }
 
 }  // namespace tracksieve::cli

@@ -150,6 +150,24 @@ TEST(CliThreshold, AnythingButANumberUpToZeroIsAUsageErrorThatWritesNothing) {
     EXPECT_EQ(readFile(source), before);
 }
 
+// Below about -6500 dBFS the level is too small for a double: digital silence, whose level
+// is minus infinity, is still below it, and the quietest sample is not.
+TEST(CliThreshold, DigitalSilenceStaysEmptyAtTheLowestLevels) {
+    TempDir dir;
+    const fs::path source = dir.write("a.wav", namedTake({{"Mix", 1}, {"Boom", 0}}));
+    for (const std::string value : {"-400", "-6500", "-7000", "-1e300"}) {
+        EXPECT_EQ(runCli({"scan", "--threshold", value, dir.path().string()}).out,
+                  "a.wav  \xE2\x80\x94  2 tracks (1 active, 1 empty)  48000 Hz  0.0s\n"
+                  "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n")
+            << value;
+        EXPECT_EQ(runCli({"split", "--threshold", value, source.string()}).out,
+                  std::string("a.wav") + kArrow + "a_1.wav (1 left out)\nSplit 1 file(s) into 1 mono file(s).\n")
+            << value;
+        EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a.wav", "a_1.wav"})) << value;
+        fs::remove(dir.path() / "a_1.wav");
+    }
+}
+
 // Two takes: a.wav has a silent Boom and Lav 2, b.wav a silent Boom and a Lav 3 that a.wav lacks.
 class CliTrackLists : public ::testing::Test {
 protected:
