@@ -406,6 +406,7 @@ TEST_F(MonoSplit, AnEndingSignalLeavesNoFileOfTheSplit) {
     const std::vector<Strike> strikes = {
         {"24 tracks being written", 24, FileOperation::Write, 30},
         {"the first file named, the second not yet", 4, FileOperation::Rename, 2},
+        {"the files named, the folder being flushed", 3, FileOperation::SyncFolder, 1},
         {"the last file not yet named", 4, FileOperation::Rename, 4},
     };
     for (const Strike& strike : strikes) {

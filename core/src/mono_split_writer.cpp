@@ -210,9 +210,11 @@ public:
         }
         for (const std::unique_ptr<OutputFile>& file : files_) file->flushAndClose();
         for (; named_ < files_.size(); ++named_) {
-            files_[named_]->commit();
+            files_[named_]->commitLeavingFolderUnsynced();
             namedSlots_.push_back(folder_.removeOnSignal(plan_.files[named_].path.filename()));
         }
+        // Best effort, as for a single file: every rename has happened.
+        folder_.sync();
         for (const int slot : namedSlots_) platform::forgetOnSignal(slot);
         namedSlots_.clear();
     }

@@ -172,7 +172,12 @@ void OutputFile::commit(const std::function<void()>& beforeRename) {
     }
     committed_ = true;
     // Best effort: the rename has happened, whatever the folder's sync reports.
-    folder_.sync();
+    if (syncFolder_) folder_.sync();
+}
+
+void OutputFile::commitLeavingFolderUnsynced() {
+    syncFolder_ = false;
+    commit();
 }
 
 }  // namespace tracksieve

@@ -48,6 +48,9 @@ public:
     /// path, replacing whatever is there (a symbolic link itself, never its target). A failed
     /// rename throws std::runtime_error("Could not move the output into place (reason)").
     void commit(const std::function<void()>& beforeRename = {});
+    /// commit() for one of several files that take their names together: the caller forces the
+    /// folder onto the storage device once they all have.
+    void commitLeavingFolderUnsynced();
 
 private:
     std::filesystem::path finalName_;
@@ -58,6 +61,7 @@ private:
     std::uint64_t written_ = 0;
     std::uint64_t writebackFrom_ = 0;  // bytes before this are on their way to the disk
     bool flushed_ = false;
+    bool syncFolder_ = true;
     bool committed_ = false;
 };
 

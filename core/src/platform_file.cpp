@@ -335,7 +335,10 @@ std::error_code Folder::moveOpenFileOnto(int& fd, const std::filesystem::path& f
     return {};
 }
 
-bool Folder::sync() const { return flushToDevice(fd_); }
+bool Folder::sync() const {
+    if (injectedFailure(FileOperation::SyncFolder)) return false;
+    return flushToDevice(fd_);
+}
 
 int Folder::removeOnSignal(const std::filesystem::path& name) const {
     const std::string& text = name.native();

@@ -11,7 +11,7 @@
 namespace tracksieve::platform {
 
 /// The operations that can fail while an output is written and moved into place.
-enum class FileOperation { Create, Write, Sync, Close, Rename };
+enum class FileOperation { Create, Write, Sync, Close, Rename, SyncFolder };
 
 /// A test seam: when set, it is asked before each operation, and a non-zero error number it
 /// returns makes that operation fail with it, untried. Production code never sets one.
