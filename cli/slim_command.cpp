@@ -19,18 +19,16 @@ namespace {
 // file of a group, so the first file's choices stand for all.
 std::string sameTracksLine(const TakeGroup& group, const std::vector<PolyWavInfo>& records,
                            const std::vector<TrackChoice>& userChoices) {
-    std::string tracks;
+    std::vector<std::string> tracks;
     for (const std::int32_t channel : group.keptThoughSilentSomewhere) {
         const auto index = static_cast<std::size_t>(channel);
         if (!userChoices.empty() && userChoices[index] != TrackChoice::FollowThreshold) continue;
-        tracks += (tracks.empty() ? "" : ", ") + records[group.files.front()].tracks[index].name;
+        tracks.push_back(records[group.files.front()].tracks[index].name);
     }
     if (tracks.empty()) return {};
-    std::string files;
-    for (const std::size_t file : group.files) {
-        files += (files.empty() ? "" : ", ") + pathToUtf8(records[file].path.filename());
-    }
-    return "Kept in every take of " + files + ": " + tracks + " (silent in some of them)";
+    std::vector<std::string> files;
+    for (const std::size_t file : group.files) files.push_back(pathToUtf8(records[file].path.filename()));
+    return keptInEveryTakeText(files, tracks);
 }
 
 }  // namespace
