@@ -391,6 +391,58 @@ TEST_F(MonoSplit, AFailurePartWayLeavesNoFileOfTheSplit) {
     }
 }
 
+// A take rewritten in place or replaced by another while it is split (a copy from the card
+// still going, a new take moved in) may leave files that hold neither take whole.
+TEST_F(MonoSplit, ASourceChangedDuringTheSplitLeavesNoFile) {
+    using platform::FileOperation;
+    const std::string bytes = WavBuilder().fmt({.channels = 3}).data(testing::pcmFrames(16, {64, {900, 0, 700}})).bytes();
+    const std::string other = WavBuilder().fmt({.channels = 3}).data(testing::pcmFrames(16, {64, {800, 0, 600}})).bytes();
+    ASSERT_EQ(bytes.size(), other.size());
+    const fs::path source = dir_.path() / "A.wav";
+    struct Change {
+        std::string label;
+        FileOperation when;
+        std::function<void()> make;
+    };
+    const std::vector<Change> changes = {
+        {"rewritten in place while the files are closed", FileOperation::Close,
+         [&] {
+             std::fstream file(source, std::ios::binary | std::ios::in | std::ios::out);
+             file.write(other.data(), static_cast<std::streamsize>(other.size()));
+         }},
+        {"replaced by another take while the files are flushed", FileOperation::Sync,
+         [&] {
+             testing::writeFile(dir_.path() / "B.wav", other);
+             fs::rename(dir_.path() / "B.wav", source);
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.label);
+        testing::writeFile(source, bytes);
+        testing::writeFile(dir_.path() / "A_3.wav", "an earlier split");
+        bool changed = false;
+        {
+            InjectedFaults strike([&](FileOperation operation) {
+                if (operation == change.when && !changed) {
+                    changed = true;
+                    change.make();
+                }
+                return 0;
+            });
+            try {
+                splitPolyWav(source, {});
+                ADD_FAILURE() << "the split went through";
+            } catch (const std::exception& e) {
+                EXPECT_STREQ(e.what(), "The source file changed while it was being split");
+            }
+        }
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(readFile(source), other);
+        EXPECT_EQ(readFile(dir_.path() / "A_3.wav"), "an earlier split");
+        EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_3.wav"));
+    }
+}
+
 #ifndef _WIN32
 // A signal ends the split in a child process at the chosen file operation, as a user's Ctrl-C
 // would: a take of many tracks holds more files open than a slim, and the files take their

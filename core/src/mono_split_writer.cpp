@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <new>
@@ -78,6 +79,14 @@ fs::path monoPathFor(const fs::path& source, const fs::path& outputDir, std::int
     name += std::to_string(number);
     name += source.extension();
     return (outputDir.empty() ? source.parent_path() : outputDir) / name;
+}
+
+// A take rewritten in place or replaced since the split began may have given the files parts
+// of two takes, or of one no longer there: they must not take their names.
+void requireUnchangedSource(const fs::path& source, const platform::FileIdentity& before) {
+    constexpr const char* kChanged = "The source file changed while it was being split";
+    platform::FileIdentity now;
+    if (!platform::identify(source, now) || !now.sameFileUnchanged(before)) throw std::runtime_error(kChanged);
 }
 
 // Names that a file system which ignores case would take for one.
@@ -204,11 +213,12 @@ public:
         }
     }
 
-    void commit() {
+    void commit(const std::function<void()>& beforeRenames) {
         for (std::size_t i = 0; i < files_.size(); ++i) {
             files_[i]->write(plan_.files[i].tail.data(), plan_.files[i].tail.size());
         }
         for (const std::unique_ptr<OutputFile>& file : files_) file->flushAndClose();
+        beforeRenames();
         for (; named_ < files_.size(); ++named_) {
             files_[named_]->commitLeavingFolderUnsynced();
             namedSlots_.push_back(folder_.removeOnSignal(plan_.files[named_].path.filename()));
@@ -231,7 +241,7 @@ private:
 static_assert(KeptChannelGather::kSlack <= kPieceSlackBytes);
 
 // Reads the source's sample data once, each piece going to every mono file.
-void writeInOneRead(const fs::path& source, const SplitPlan& plan) {
+void writeInOneRead(const fs::path& source, const platform::FileIdentity& identity, const SplitPlan& plan) {
     MonoFiles files(plan);
     std::ifstream in(source, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(plan.dataOffset), std::ios::beg);
@@ -249,7 +259,7 @@ void writeInOneRead(const fs::path& source, const SplitPlan& plan) {
     // The sizes already written promise every frame: a source that shrank must not leave files
     // that claim more than they hold.
     if (done != plan.frames) throw std::runtime_error("Could not read source file");
-    files.commit();
+    files.commit([&] { requireUnchangedSource(source, identity); });
 }
 
 // The mono files written while the analysis reads the samples, on a guess taken from the first
@@ -258,7 +268,8 @@ void writeInOneRead(const fs::path& source, const SplitPlan& plan) {
 // before the end of the data.
 class SplitRideAlong {
 public:
-    SplitRideAlong(const fs::path& source, const SplitOptions& options) : source_(source), options_(options) {}
+    SplitRideAlong(const fs::path& source, const platform::FileIdentity& identity, const SplitOptions& options)
+        : source_(source), identity_(identity), options_(options) {}
 
     void take(const MeasuredPiece& piece) noexcept {
         if (stopped_) return;
@@ -294,7 +305,7 @@ public:
         if (ec || size < plan_->dataOffset + plan_->frames * plan_->frameBytes) {
             throw std::runtime_error("Could not read source file");
         }
-        files_->commit();
+        files_->commit([&] { requireUnchangedSource(source_, identity_); });
         files_.reset();
         return true;
     }
@@ -329,6 +340,7 @@ private:
     }
 
     fs::path source_;
+    const platform::FileIdentity& identity_;
     const SplitOptions& options_;
     bool stopped_ = false;
     std::vector<std::int32_t> guessedKept_;
@@ -340,7 +352,10 @@ private:
 };
 
 SplitOutcome split(const fs::path& source, const SplitOptions& options) {
-    SplitRideAlong rideAlong(source, options);
+    platform::FileIdentity identity;
+    // The reader's own message for a file it cannot open.
+    if (!platform::identify(source, identity)) throw std::runtime_error("Could not open file");
+    SplitRideAlong rideAlong(source, identity, options);
     const PolyWavInfo info =
         analyzeSourceOfSlim(source, options.threshold, [&](const MeasuredPiece& piece) { rideAlong.take(piece); });
     if (!info.error.empty()) throw std::runtime_error(info.error);
@@ -359,7 +374,7 @@ SplitOutcome split(const fs::path& source, const SplitOptions& options) {
     std::optional<SplitPlan> plan = rideAlong.takePlan();
     if (!outcome.inOnePass) {
         plan.emplace(planSplit(source, info, kept, options));
-        writeInOneRead(source, *plan);
+        writeInOneRead(source, identity, *plan);
     }
     for (const MonoFilePlan& file : plan->files) outcome.written.push_back(file.path);
     return outcome;
