@@ -16,6 +16,7 @@
 #include "remembered_settings.h"
 #include "removal_confirmation.h"
 #include "text_trim.h"
+#include "track_columns.h"
 #include "write_plan.h"
 
 namespace tracksieve::app {
@@ -31,11 +32,15 @@ std::string peakText(double peak) {
     return std::string(digits, end) + " dB";
 }
 
-std::string trackCell(const TrackInfo& track, const std::string& columnId) {
-    if (columnId == "num") return std::to_string(track.index + 1);
-    if (columnId == "name") return track.name;
-    if (columnId == "peak") return peakText(track.peak);
-    return track.empty ? "empty" : "active";
+std::string trackCell(const TrackInfo& track, TrackColumn column) {
+    switch (column) {
+    case TrackColumn::Number: return std::to_string(track.index + 1);
+    case TrackColumn::Name: return track.name;
+    case TrackColumn::Peak: return peakText(track.peak);
+    case TrackColumn::Status: return track.empty ? "empty" : "active";
+    case TrackColumn::Keep: break;
+    }
+    return {};
 }
 
 // The level bar's scale: −120 dBFS (and silence) at 0, full scale at 1.
@@ -216,7 +221,7 @@ bool AppDelegate::chosenByHand(std::size_t index) const {
 
 void AppDelegate::setObjectValueForTableColumn(Table table, const std::string& columnId, int row, bool checked) {
     const int fileRow = _toolkit.selectedRow(Table::Files);
-    if (table != Table::Tracks || columnId != "keep" || row < 0 || fileRow < 0) return;
+    if (table != Table::Tracks || trackColumnWithId(columnId) != TrackColumn::Keep || row < 0 || fileRow < 0) return;
     const auto index = static_cast<std::size_t>(fileRow);
     if (index >= _results.size() || static_cast<std::size_t>(row) >= _results[index].tracks.size()) return;
     const PolyWavInfo& file = _results[index];
@@ -263,17 +268,19 @@ std::optional<Cell> AppDelegate::viewForTableColumn(Table table, const std::stri
     const PolyWavInfo* file = shownFile();
     if (!file || index >= file->tracks.size()) return std::nullopt;
     const TrackInfo& track = file->tracks[index];
-    if (columnId == "keep") {
+    const std::optional<TrackColumn> column = trackColumnWithId(columnId);
+    if (!column) return std::nullopt;
+    if (column == TrackColumn::Keep) {
         const auto fileIndex = static_cast<std::size_t>(file - _results.data());
         Cell keep;
         keep.checked = keptTracks(fileIndex)[index];
         return keep;
     }
-    const TextColor color = track.empty            ? TextColor::Red
-                            : columnId == "status" ? TextColor::Green
-                                                   : TextColor::Label;
-    Cell cell{trackCell(track, columnId), color};
-    if (columnId == "peak") {
+    const TextColor color = track.empty                     ? TextColor::Red
+                            : column == TrackColumn::Status ? TextColor::Green
+                                                            : TextColor::Label;
+    Cell cell{trackCell(track, *column), color};
+    if (column == TrackColumn::Peak) {
         cell.bar =
             LevelBar{levelOnBar(track.peak), levelOnBar(_threshold), track.empty ? TextColor::Red : TextColor::Green};
     }

@@ -1,5 +1,7 @@
 #include "window_description.h"
 
+#include "track_columns.h"
+
 namespace tracksieve::app {
 namespace {
 
@@ -37,11 +39,11 @@ WindowDescription makeMainWindow() {
         {.control = TrackTable,
          .kind = ControlKind::Table,
          .text = "Tracks",
-         .table = TableSettings{.columns = {{"keep", "Keep", 44, false, true},
-                                            {"num", "#", 40},
-                                            {"name", "Name", 140},
-                                            {"peak", "Peak", 80, true},
-                                            {"status", "Status", 70}}}},
+         .table = TableSettings{.columns = {{columnId(TrackColumn::Keep), "Keep", 44, false, true},
+                                            {columnId(TrackColumn::Number), "#", 40},
+                                            {columnId(TrackColumn::Name), "Name", 140},
+                                            {columnId(TrackColumn::Peak), "Peak", 80, true},
+                                            {columnId(TrackColumn::Status), "Status", 70}}}},
         {.control = DetailsLabel, .kind = ControlKind::Label},
         {.control = RemoveAllButton,
          .kind = ControlKind::PushButton,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QAccessibleTableInterface>
 #include <QApplication>
@@ -99,6 +100,11 @@ protected:
         toolkit.attach(delegate);
         delegate.applicationDidFinishLaunching();
         window = toolkit.window();
+        // Every test also checks that both models keep Qt's promises to their views, at each change.
+        for (const Table table : {Table::Files, Table::Tracks}) {
+            modelTesters_.push_back(std::make_unique<QAbstractItemModelTester>(
+                window->model(table), QAbstractItemModelTester::FailureReportingMode::Fatal));
+        }
     }
 
     QPushButton* button(Control control) const { return static_cast<QPushButton*>(window->control(control)); }
@@ -120,6 +126,7 @@ protected:
     QtToolkit toolkit{settingsIn(settingsDir_)};
     AppDelegate delegate{toolkit};
     MainWindow* window = nullptr;
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> modelTesters_;
 };
 
 TEST_F(QtWindowTest, OpensAsDescribed) {
