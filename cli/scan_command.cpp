@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -54,9 +55,12 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
         };
     }
 
+    // The report gives each track's peak over the whole take; the analysis stops early only
+    // once every channel has reached the level it is given, which no sample exceeds.
+    const double analysisLevel = request.csv ? std::numeric_limits<double>::infinity() : request.threshold;
     ScanOutcome scan;
     try {
-        scan = scanFolder(request.dir, request.recursive, request.threshold, kMinChannels, progress);
+        scan = scanFolder(request.dir, request.recursive, analysisLevel, kMinChannels, progress);
     } catch (const std::exception& e) {
         if (request.errIsTerminal) err << kClearLine;
         err << textFor(request.errIsTerminal, std::string("Scan failed: ") + e.what()) << '\n';
@@ -70,6 +74,9 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     if (request.json) {
         writeScanJson(scan.records, out);
     } else if (request.csv) {
+        for (PolyWavInfo& record : scan.records) {
+            for (TrackInfo& track : record.tracks) track.empty = request.threshold > track.peak;
+        }
         writeSoundReportCsv(request.outIsTerminal ? shownOnATerminal(scan.records) : scan.records, out);
     } else {
         writeScanText(scan.records, request.dir, out, request.outIsTerminal);

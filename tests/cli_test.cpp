@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -187,6 +188,24 @@ TEST_F(CliScan, EscapesControlCharactersInNamesOnlyOnATerminal) {
     const std::string missing = dir() + "/\x1b[31mgone";
     EXPECT_EQ(runCli({"scan", missing}, {.err = true}).err, "Not a directory: " + dir() + "/\\033[31mgone\n");
     EXPECT_EQ(runCli({"scan", missing}).err, "Not a directory: " + missing + "\n");
+}
+
+// The report gives each track's loudest moment in the whole take, though the scan may judge a
+// track sounding from its first second alone.
+TEST_F(CliScan, TheSoundReportGivesThePeakOfTheWholeTake) {
+    // Both tracks sound in the first second, so a scan could stop there.
+    std::vector<std::vector<std::int32_t>> frames(48000, {1000, 500});
+    frames.insert(frames.end(), 10, {20000, 1000});
+    dir_.write("a.wav", WavBuilder().fmt({.channels = 2}).data(testing::pcmFrames(16, frames)).bytes());
+    const std::string header =
+        "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak (dBFS),Status\r\n";
+    const std::string row = dir() + ",a.wav,,,,48000,16,1.000,";
+    EXPECT_EQ(runCli({"scan", "--csv", dir()}).out,
+              header + row + "1,Track 1,-4.3,active\r\n" + row + "2,Track 2,-30.3,active\r\n");
+    EXPECT_EQ(runCli({"scan", "--csv", "--threshold", "-31", dir()}).out,
+              header + row + "1,Track 1,-4.3,active\r\n" + row + "2,Track 2,-30.3,active\r\n");
+    EXPECT_EQ(runCli({"scan", "--csv", "--threshold", "-30", dir()}).out,
+              header + row + "1,Track 1,-4.3,active\r\n" + row + "2,Track 2,-30.3,empty\r\n");
 }
 
 // The sound report's texts come from names and from the files' own metadata alike.
