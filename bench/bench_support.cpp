@@ -32,13 +32,15 @@ std::string ixmlTrackList() {
 
 void writeRecording(const std::filesystem::path& path, std::uint64_t frames, int silentChannels) {
     const std::uint64_t dataBytes = frames * kBytesPerFrame;
-    std::string head = testing::WavBuilder()
-                           .chunk("bext", testing::bextBody(172800000))
-                           .chunk("iXML", "<BWFXML><SPEED><TIMECODE_RATE>25/1</TIMECODE_RATE></SPEED>" + ixmlTrackList() + "</BWFXML>")
-                           .fmt({.channels = kChannels, .bitsPerSample = 24})
-                           .chunkDeclaring("data", "", static_cast<std::uint32_t>(dataBytes))
-                           .bytes();
-    le::writeU32(reinterpret_cast<unsigned char*>(head.data() + 4), static_cast<std::uint32_t>(head.size() - 8 + dataBytes));
+    std::string head =
+        testing::WavBuilder()
+            .chunk("bext", testing::bextBody(172800000))
+            .chunk("iXML", "<BWFXML><SPEED><TIMECODE_RATE>25/1</TIMECODE_RATE></SPEED>" + ixmlTrackList() + "</BWFXML>")
+            .fmt({.channels = kChannels, .bitsPerSample = 24})
+            .chunkDeclaring("data", "", static_cast<std::uint32_t>(dataBytes))
+            .bytes();
+    le::writeU32(reinterpret_cast<unsigned char*>(head.data() + 4),
+                 static_cast<std::uint32_t>(head.size() - 8 + dataBytes));
 
     // A tenth of a block of noise, repeated: enough to keep every channel busy.
     constexpr std::size_t noiseFrames = kBlockFrames / 10;

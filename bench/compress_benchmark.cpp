@@ -145,29 +145,33 @@ void benchmarkRf64(const fs::path& folder, std::uint64_t gib, int rounds) {
     const tracksieve::SourceLayout layout = tracksieve::walkSourceChunks(output);
     const std::uint64_t frames = layout.dataBytesPresent / layout.fmt.blockAlign;
     if (std::string(form, 4) != "RF64" || layout.fmt.channels != kChannels - 1 ||
-        frames != (gib << 30) / kBytesPerFrame || layout.dataOffset + layout.dataBytesPresent + layout.dataBytesPresent % 2 != fs::file_size(output)) {
+        frames != (gib << 30) / kBytesPerFrame ||
+        layout.dataOffset + layout.dataBytesPresent + layout.dataBytesPresent % 2 != fs::file_size(output)) {
         throw std::runtime_error("the RF64 copy is not what it should be");
     }
-    std::printf("copy: %.2f GiB, %.4s, %d channels, every frame\n", static_cast<double>(fs::file_size(output)) / (1 << 30),
-                form, layout.fmt.channels);
+    std::printf("copy: %.2f GiB, %.4s, %d channels, every frame\n",
+                static_cast<double>(fs::file_size(output)) / (1 << 30), form, layout.fmt.channels);
 
     std::vector<Work> works;
     works.push_back({"cp --sparse=never", [&] { runShell("cp --sparse=never " + quoted(source) + " " + quoted(copy)); },
                      [&] { fs::remove(copy); }});
-    works.push_back({"cp --sparse=never, then sync of the copy",
-                     [&] { runShell("cp --sparse=never " + quoted(source) + " " + quoted(copy) + " && sync " + quoted(copy)); },
-                     [&] { fs::remove(copy); }});
-    works.push_back({"compressPolyWav", [&] { tracksieve::compressPolyWav(source, false, tracksieve::kThreshold, output); },
+    works.push_back(
+        {"cp --sparse=never, then sync of the copy",
+         [&] { runShell("cp --sparse=never " + quoted(source) + " " + quoted(copy) + " && sync " + quoted(copy)); },
+         [&] { fs::remove(copy); }});
+    works.push_back({"compressPolyWav",
+                     [&] { tracksieve::compressPolyWav(source, false, tracksieve::kThreshold, output); },
                      [&] { fs::remove(output); }});
     long peakKiB = 0;
 #ifdef TRACKSIEVE_CLI_PATH
-    works.push_back({"tracksieve-cli slim",
-                     [&] {
-                         const ChildRun run = runChild({TRACKSIEVE_CLI_PATH, "slim", "-o", output.string(), source.string()});
-                         if (run.exitStatus != 0) throw std::runtime_error("tracksieve-cli slim failed");
-                         peakKiB = std::max(peakKiB, run.peakRssKiB);
-                     },
-                     [&] { fs::remove(output); }});
+    works.push_back(
+        {"tracksieve-cli slim",
+         [&] {
+             const ChildRun run = runChild({TRACKSIEVE_CLI_PATH, "slim", "-o", output.string(), source.string()});
+             if (run.exitStatus != 0) throw std::runtime_error("tracksieve-cli slim failed");
+             peakKiB = std::max(peakKiB, run.peakRssKiB);
+         },
+         [&] { fs::remove(output); }});
 #endif
     timeInterleaved(rounds, works);
     fs::remove(copy);
@@ -175,13 +179,14 @@ void benchmarkRf64(const fs::path& folder, std::uint64_t gib, int rounds) {
 
     const double cp = works[0].median();
     std::printf("%-38s %8s %8s\n", "RF64 past 4 GiB, median seconds", "s", "x cp");
-    for (const Work& work : works) std::printf("%-38s %8.3f %8.2f\n", work.label.c_str(), work.median(), work.median() / cp);
+    for (const Work& work : works)
+        std::printf("%-38s %8.3f %8.2f\n", work.label.c_str(), work.median(), work.median() / cp);
     const double slim = works[2].median();
     std::printf("  RF64 compressPolyWav <= 1.3x cp:             %.2f  %s\n", slim / cp, verdict(slim / cp <= 1.3));
     std::printf("    (against cp, then sync of the copy:        %.2f)\n", slim / works[1].median());
     if (peakKiB > 0) {
-        std::printf("  RF64 peak memory of tracksieve-cli slim < 32 MiB: %.1f MiB  %s\n", static_cast<double>(peakKiB) / 1024,
-                    verdict(static_cast<double>(peakKiB) * 1024 < 32 * kMiB));
+        std::printf("  RF64 peak memory of tracksieve-cli slim < 32 MiB: %.1f MiB  %s\n",
+                    static_cast<double>(peakKiB) / 1024, verdict(static_cast<double>(peakKiB) * 1024 < 32 * kMiB));
     }
 }
 
@@ -222,9 +227,10 @@ int main(int argc, char** argv) try {
     works.push_back({"cat (read)", [&] { runShell("cat " + in + " >/dev/null"); }});
     works.push_back({"cp", [&] { runShell("cp " + in + " " + out); }, clearOutput});
     // A slim forces its output onto the disk before naming it; a plain cp does not.
-    works.push_back({"cp, then sync of the copy", [&] { runShell("cp " + in + " " + out + " && sync " + out); }, clearOutput});
-    works.push_back({"analyzePolyWav (reads to the end)",
-                     [&] { tracksieve::analyzePolyWav(source, tracksieve::kThreshold); }});
+    works.push_back(
+        {"cp, then sync of the copy", [&] { runShell("cp " + in + " " + out + " && sync " + out); }, clearOutput});
+    works.push_back(
+        {"analyzePolyWav (reads to the end)", [&] { tracksieve::analyzePolyWav(source, tracksieve::kThreshold); }});
     works.push_back({"compressPolyWav",
                      [&] { tracksieve::compressPolyWav(source, false, tracksieve::kThreshold, output); }, clearOutput});
     long cliPeakKiB = 0;
@@ -247,11 +253,13 @@ int main(int argc, char** argv) try {
 
     // Each peer must do the same job: six channels, as they are. Checked once before timing.
     const std::pair<const char*, Work> peers[] = {
-        {"sox", {"sox remix 1 2 3 4 5 6", [&] { runShell("sox " + in + " " + out + " remix 1 2 3 4 5 6"); }, clearOutput}},
+        {"sox",
+         {"sox remix 1 2 3 4 5 6", [&] { runShell("sox " + in + " " + out + " remix 1 2 3 4 5 6"); }, clearOutput}},
         {"ffmpeg",
          {"ffmpeg pan=6c (c0..c5)",
           [&] {
-              runShell("ffmpeg -v error -y -i " + in + " -af 'pan=6c|c0=c0|c1=c1|c2=c2|c3=c3|c4=c4|c5=c5' -c:a pcm_s24le " + out);
+              runShell("ffmpeg -v error -y -i " + in +
+                       " -af 'pan=6c|c0=c0|c1=c1|c2=c2|c3=c3|c4=c4|c5=c5' -c:a pcm_s24le " + out);
           },
           clearOutput}},
         {"sox", {"sox stats, then sox remix (scripted)", [&] { scriptedSoxJob(source, output); }, clearOutput}},
@@ -275,7 +283,8 @@ int main(int argc, char** argv) try {
     fs::create_directories(folder);
     fs::create_directories(copies);
     const std::uint64_t takeFrames = 48000ull * 60 * std::max<std::uint64_t>(1, minutes / 5);
-    for (int take = 1; take <= 3; ++take) writeRecording(folder / ("T00" + std::to_string(take) + ".WAV"), takeFrames, 2);
+    for (int take = 1; take <= 3; ++take)
+        writeRecording(folder / ("T00" + std::to_string(take) + ".WAV"), takeFrames, 2);
     writeRecording(folder / "T004.WAV", takeFrames, 0);
     const std::vector<tracksieve::PolyWavInfo> records =
         tracksieve::scanDirectory(folder, false, tracksieve::kThreshold, tracksieve::kMinChannels, {});
@@ -326,10 +335,12 @@ int main(int argc, char** argv) try {
     std::printf("\ntargets\n");
     std::printf("  compressPolyWav <= 1.3x cp:                  %.2f  %s\n", slim / cp, verdict(slim / cp <= 1.3));
     std::printf("    (against cp, then sync of the copy:        %.2f)\n", slim / cpSynced);
-    std::printf("  worst-case analysis <= 1.3x cat:             %.2f  %s\n", analysis / cat, verdict(analysis / cat <= 1.3));
+    std::printf("  worst-case analysis <= 1.3x cat:             %.2f  %s\n", analysis / cat,
+                verdict(analysis / cat <= 1.3));
     if (firstPeer > kCliSlim) {
         const double cliSlim = works[kCliSlim].median();
-        std::printf("  tracksieve-cli slim <= 1.3x cp:              %.2f  %s\n", cliSlim / cp, verdict(cliSlim / cp <= 1.3));
+        std::printf("  tracksieve-cli slim <= 1.3x cp:              %.2f  %s\n", cliSlim / cp,
+                    verdict(cliSlim / cp <= 1.3));
         std::printf("    (against cp, then sync of the copy:        %.2f)\n", cliSlim / cpSynced);
         for (std::size_t i = firstPeer; i < firstDesktop; ++i) {
             const double times = works[i].median() / cliSlim;
@@ -337,7 +348,8 @@ int main(int argc, char** argv) try {
                         verdict(times >= 10));
         }
         std::printf("  peak memory of tracksieve-cli slim < 32 MiB: %.1f MiB  %s\n",
-                    static_cast<double>(cliPeakKiB) / 1024, verdict(static_cast<double>(cliPeakKiB) * 1024 < 32 * kMiB));
+                    static_cast<double>(cliPeakKiB) / 1024,
+                    verdict(static_cast<double>(cliPeakKiB) * 1024 < 32 * kMiB));
     }
     // Each round writes gigabytes twice over: a few are enough.
     if (rf64Gib > 0) benchmarkRf64(dir.path(), rf64Gib, std::min(rounds, 3));

@@ -112,9 +112,8 @@ int main() {
         const long limitKiB = static_cast<long>(2 * size / 1024) + 32 * 1024;
         const double limitSeconds = 1.0 + 0.2 * static_cast<double>(size) / (1 << 20);
         const bool within = scan.exitStatus == 0 && (slim.exitStatus == 0) != file.slimFails &&
-                            scan.cpuSeconds <= limitSeconds &&
-                            slim.cpuSeconds <= limitSeconds && scan.peakRssKiB <= limitKiB &&
-                            slim.peakRssKiB <= limitKiB;
+                            scan.cpuSeconds <= limitSeconds && slim.cpuSeconds <= limitSeconds &&
+                            scan.peakRssKiB <= limitKiB && slim.peakRssKiB <= limitKiB;
         allWithinTarget = allWithinTarget && within;
         std::printf("%-32s %9ju %7.2f / %7ld %7.2f / %7ld %s\n", file.what, size / 1024, scan.cpuSeconds,
                     scan.peakRssKiB, slim.cpuSeconds, slim.peakRssKiB, within ? "ok" : "MISSED");

@@ -26,7 +26,8 @@ std::string soundDevicesLike(std::size_t size) {
     const std::string ending = "</USER>\n</BWFXML>\n";
     for (int line = 0;; ++line) {
         const std::string tag = "NOTE_" + std::to_string(line % 100);
-        const std::string note = "<" + tag + ">Slate " + std::to_string(line) + ": lav 2 rustles, retake</" + tag + ">\n";
+        const std::string note =
+            "<" + tag + ">Slate " + std::to_string(line) + ": lav 2 rustles, retake</" + tag + ">\n";
         if (doc.size() + note.size() + ending.size() > size) break;
         doc += note;
     }
@@ -57,7 +58,8 @@ void report(const char* label, const std::string& ixml, int files) {
             wav.timecodeRate = 24.0;
             wav.hasTimeReference = false;
             tracksieve::readIxmlTimecode(wav);
-            timecode = wav.hasTimeReference ? tracksieve::formatTimecode(wav.timeReference, 48000, wav.timecodeRate) : "";
+            timecode =
+                wav.hasTimeReference ? tracksieve::formatTimecode(wav.timeReference, 48000, wav.timecodeRate) : "";
             names.clear();
             for (int i = 1; i <= 8; ++i) names.push_back("Track " + std::to_string(i));
             tracksieve::readIxmlTrackNames(wav.ixmlText, names);
@@ -67,9 +69,10 @@ void report(const char* label, const std::string& ixml, int files) {
         for (int file = 0; file < files; ++file) wav.ixmlText = ixml;
     };
     const std::vector<double> seconds = tracksieve::bench::medianSeconds(7, {readMetadata, copyOnly});
-    std::printf("%-34s %8zu bytes  metadata reading %9.2f us/file (of which copying the text %7.2f us)  [%s, %s ... %s]\n",
-                label, ixml.size(), seconds[0] / files * 1e6, seconds[1] / files * 1e6, timecode.c_str(),
-                names.front().c_str(), names.back().c_str());
+    std::printf(
+        "%-34s %8zu bytes  metadata reading %9.2f us/file (of which copying the text %7.2f us)  [%s, %s ... %s]\n",
+        label, ixml.size(), seconds[0] / files * 1e6, seconds[1] / files * 1e6, timecode.c_str(), names.front().c_str(),
+        names.back().c_str());
 }
 
 }  // namespace
@@ -79,7 +82,8 @@ int main() {
     report("Zoom-like with NUL padding, 16 KB", zoomLike(16 * 1024), 20000);
     report("Sound Devices-like, 1 MB", soundDevicesLike(1024 * 1024), 200);
     std::string noElements = soundDevicesLike(1024 * 1024);
-    for (char& c : noElements) if (c == 'T' || c == 't') c = 'x';
+    for (char& c : noElements)
+        if (c == 'T' || c == 't') c = 'x';
     report("1 MB, none of the elements present", noElements, 200);
     return 0;
 }

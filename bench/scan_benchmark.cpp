@@ -47,20 +47,23 @@ int main() {
         }
     };
     const auto scan = [&] {
-        const auto records = tracksieve::scanDirectory(dir.path(), false, tracksieve::kThreshold, tracksieve::kMinChannels, {});
+        const auto records =
+            tracksieve::scanDirectory(dir.path(), false, tracksieve::kThreshold, tracksieve::kMinChannels, {});
         check(records.size() == kFiles && std::all_of(records.begin(), records.end(),
                                                       [](const auto& r) { return r.activeCount() == kChannels; }),
               "scan result");
     };
-    const auto discover = [&] { check(tracksieve::discoverPolyPaths(dir.path(), false, 2).size() == kFiles, "discovery"); };
+    const auto discover = [&] {
+        check(tracksieve::discoverPolyPaths(dir.path(), false, 2).size() == kFiles, "discovery");
+    };
     plainRead();
     scan();  // both warm the page cache
     const std::vector<double> seconds = medianSeconds(kRounds, {plainRead, scan, discover});
 
     const double plainPerFile = seconds[0] / kFiles * 1e3;
     const double scanPerFile = seconds[1] / kFiles * 1e3;
-    std::printf("%d files, %d channels, 24-bit, %zu frames each; median of %d rounds, warm cache\n", kFiles,
-                kChannels, kFileFrames, kRounds);
+    std::printf("%d files, %d channels, 24-bit, %zu frames each; median of %d rounds, warm cache\n", kFiles, kChannels,
+                kFileFrames, kRounds);
     std::printf("plain read of the first %zu frames: %.3f ms per file\n", kBlockFrames, plainPerFile);
     std::printf("scanDirectory:                      %.3f ms per file\n", scanPerFile);
     std::printf("  of which the discovery:           %.3f ms per file\n", seconds[2] / kFiles * 1e3);

@@ -92,14 +92,16 @@ int main(int argc, char** argv) try {
 
     std::vector<Work> works;
     works.push_back({"cp", [&] { runShell("cp " + quoted(source) + " " + quoted(trackFile(0))); }});
-    works.push_back({"cp, then sync of the copy",
-                     [&] { runShell("cp " + quoted(source) + " " + quoted(trackFile(0)) + " && sync " + quoted(trackFile(0))); }});
+    works.push_back(
+        {"cp, then sync of the copy",
+         [&] { runShell("cp " + quoted(source) + " " + quoted(trackFile(0)) + " && sync " + quoted(trackFile(0))); }});
     works.push_back({"splitPolyWav (6 files)", [&] { tracksieve::splitPolyWav(source, {.outputDir = out}); }});
 #ifdef TRACKSIEVE_CLI_PATH
-    works.push_back({"tracksieve-cli split", [&] {
-                         const ChildRun run = runChild({TRACKSIEVE_CLI_PATH, "split", "-o", out.string(), source.string()});
-                         if (run.exitStatus != 0) throw std::runtime_error("tracksieve-cli split failed");
-                     }});
+    works.push_back(
+        {"tracksieve-cli split", [&] {
+             const ChildRun run = runChild({TRACKSIEVE_CLI_PATH, "split", "-o", out.string(), source.string()});
+             if (run.exitStatus != 0) throw std::runtime_error("tracksieve-cli split failed");
+         }});
 #endif
     const std::size_t firstPeer = works.size();
 
@@ -111,11 +113,12 @@ int main(int argc, char** argv) try {
     };
     const std::pair<const char*, Work> peers[] = {
         {"sox", {"sox remix N, per track", perTrack([&](int track) {
-                     return "sox " + quoted(source) + " " + quoted(trackFile(track)) + " remix " + std::to_string(track);
+                     return "sox " + quoted(source) + " " + quoted(trackFile(track)) + " remix " +
+                            std::to_string(track);
                  })}},
         {"ffmpeg", {"ffmpeg pan=mono, per track", perTrack([&](int track) {
-                        return "ffmpeg -v error -y -i " + quoted(source) + " -af 'pan=mono|c0=c" + std::to_string(track - 1) +
-                               "' -c:a pcm_s24le " + quoted(trackFile(track));
+                        return "ffmpeg -v error -y -i " + quoted(source) + " -af 'pan=mono|c0=c" +
+                               std::to_string(track - 1) + "' -c:a pcm_s24le " + quoted(trackFile(track));
                     })}},
     };
     for (const auto& [tool, work] : peers) {
@@ -127,7 +130,8 @@ int main(int argc, char** argv) try {
         work.run();
         bool same = true;
         for (int track = 1; track <= kKeptChannels; ++track) {
-            same = same && samplesOf(trackFile(track)) == samplesOf(outcome.written[static_cast<std::size_t>(track - 1)]);
+            same =
+                same && samplesOf(trackFile(track)) == samplesOf(outcome.written[static_cast<std::size_t>(track - 1)]);
         }
         std::printf("%s: samples %s Tracksieve's\n", work.label.c_str(), same ? "bit for bit" : "DIFFERENT from");
         if (!same) throw std::runtime_error(work.label + " does not do the same job");
@@ -144,7 +148,8 @@ int main(int argc, char** argv) try {
 
     const double cp = works[0].median();
     std::printf("\n%-38s %8s %8s\n", "median seconds", "s", "x cp");
-    for (const Work& work : works) std::printf("%-38s %8.3f %8.2f\n", work.label.c_str(), work.median(), work.median() / cp);
+    for (const Work& work : works)
+        std::printf("%-38s %8.3f %8.2f\n", work.label.c_str(), work.median(), work.median() / cp);
 
     const double split = works[2].median();
     std::printf("\ntargets\n");

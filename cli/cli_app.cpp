@@ -37,7 +37,8 @@ int withOutputChecked(int status, std::ostream& out, std::ostream& err) {
 }
 
 constexpr const char* kThresholdHelp = "Count a track as empty when its peak stays below DB dBFS (default -60)";
-constexpr const char* kKeepHelp = "Keep these tracks even when silent: track numbers (1 = first) or names, comma-separated";
+constexpr const char* kKeepHelp =
+    "Keep these tracks even when silent: track numbers (1 = first) or names, comma-separated";
 constexpr const char* kRemoveHelp = "Remove these tracks even when they sound: track numbers or names, comma-separated";
 
 // The level in dBFS, a usage error unless a number up to 0. A value such as -72.5 may follow
@@ -92,7 +93,8 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     std::vector<std::string> slimFiles;
     std::string slimOutput;
     CLI::App* slimCommand = app.add_subcommand("slim", "Write each FILE again without its empty tracks");
-    slimCommand->add_flag("--overwrite", slim.overwrite, "Replace FILE itself instead of writing <name>_SLIM beside it");
+    slimCommand->add_flag("--overwrite", slim.overwrite,
+                          "Replace FILE itself instead of writing <name>_SLIM beside it");
     slimCommand->add_option("-o,--output", slimOutput, "Write the result to PATH (one FILE only)")->option_text("PATH");
     std::string slimThreshold;
     const CLI::Option* slimThresholdOption = addThreshold(slimCommand, slimThreshold);

@@ -81,9 +81,9 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     } else {
         writeScanText(scan.records, request.dir, out, request.outIsTerminal);
     }
-    const bool anyUnreadable = !scan.unreadableFolders.empty() ||
-                               std::any_of(scan.records.begin(), scan.records.end(),
-                                           [](const PolyWavInfo& record) { return record.unreadable(); });
+    const bool anyUnreadable =
+        !scan.unreadableFolders.empty() || std::any_of(scan.records.begin(), scan.records.end(),
+                                                       [](const PolyWavInfo& record) { return record.unreadable(); });
     return anyUnreadable ? kExitUnreadable : kExitSuccess;
 }
 

@@ -13,8 +13,8 @@ struct ScanRequest {
     bool json = false;
     bool csv = false;
     double threshold = kThreshold;  // linear amplitude
-    bool outIsTerminal = false;  // names and messages shown escaped
-    bool errIsTerminal = false;  // progress lines on the error stream, redrawn in place
+    bool outIsTerminal = false;     // names and messages shown escaped
+    bool errIsTerminal = false;     // progress lines on the error stream, redrawn in place
 };
 
 /// `tracksieve-cli scan`: scans `request.dir` and writes the report to `out`; messages go to

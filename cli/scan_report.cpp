@@ -1,6 +1,5 @@
 #include "scan_report.h"
 
-
 #include <nlohmann/json.hpp>
 
 #include "json_bytes.h"
@@ -15,7 +14,10 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 Json trackJson(const TrackInfo& track) {
-    return {{"index", track.index}, {"name", markInvalidBytes(track.name)}, {"peak", track.peak}, {"rms", track.rms},
+    return {{"index", track.index},
+            {"name", markInvalidBytes(track.name)},
+            {"peak", track.peak},
+            {"rms", track.rms},
             {"empty", track.empty}};
 }
 

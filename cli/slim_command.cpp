@@ -47,7 +47,8 @@ int runSlim(const SlimRequest& request, std::ostream& out, std::ostream& err) {
         }
         const ChosenTracks chosen = chooseTracks(records, request.lists);
         if (!chosen.error.empty()) {
-            for (const std::string& line : unreadableFiles(records)) err << textFor(request.errIsTerminal, line) << '\n';
+            for (const std::string& line : unreadableFiles(records))
+                err << textFor(request.errIsTerminal, line) << '\n';
             err << textFor(request.errIsTerminal, chosen.error) << '\n';
             return kExitUsage;
         }
@@ -74,8 +75,8 @@ int runSlim(const SlimRequest& request, std::ostream& out, std::ostream& err) {
                                                            .outputPath = request.output,
                                                            .threshold = request.threshold,
                                                            .choices = choices[i]});
-            const std::string line = writtenText(name, pathToUtf8(outcome.path.filename()), outcome.removedChannels.size(),
-                                                 outcome.keptChannels.size());
+            const std::string line = writtenText(name, pathToUtf8(outcome.path.filename()),
+                                                 outcome.removedChannels.size(), outcome.keptChannels.size());
             out << textFor(request.outIsTerminal, line) << '\n';
             ++written;
         } catch (const std::exception& e) {

@@ -12,7 +12,7 @@ namespace tracksieve::cli {
 struct SlimRequest {
     std::vector<std::filesystem::path> files;
     bool overwrite = false;
-    std::filesystem::path output;  // empty: the default name; otherwise for a single file only
+    std::filesystem::path output;   // empty: the default name; otherwise for a single file only
     double threshold = kThreshold;  // linear amplitude
     TrackLists lists;               // --keep and --remove
     bool sameTracks = false;        // takes of one track layout keep the same tracks

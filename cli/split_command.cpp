@@ -16,7 +16,8 @@ int runSplit(const SplitRequest& request, std::ostream& out, std::ostream& err) 
         const std::vector<PolyWavInfo> records = tracksOf(request.files);
         ChosenTracks chosen = chooseTracks(records, request.lists);
         if (!chosen.error.empty()) {
-            for (const std::string& line : unreadableFiles(records)) err << textFor(request.errIsTerminal, line) << '\n';
+            for (const std::string& line : unreadableFiles(records))
+                err << textFor(request.errIsTerminal, line) << '\n';
             err << textFor(request.errIsTerminal, chosen.error) << '\n';
             return kExitUsage;
         }
@@ -41,8 +42,8 @@ int runSplit(const SplitRequest& request, std::ostream& out, std::ostream& err) 
                 names += (names.empty() ? "" : ", ") + pathToUtf8(mono.filename());
                 mustNotReplace.push_back(mono);
             }
-            const std::string line = name + " \xE2\x86\x92 " + names + " (" +
-                                     std::to_string(outcome.removedChannels.size()) + " left out)";
+            const std::string line =
+                name + " \xE2\x86\x92 " + names + " (" + std::to_string(outcome.removedChannels.size()) + " left out)";
             out << textFor(request.outIsTerminal, line) << '\n';
             ++split;
             written += static_cast<int>(outcome.written.size());

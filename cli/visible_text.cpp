@@ -24,8 +24,10 @@ void appendControl(std::string& out, unsigned char byte) {
 // Overlong forms, surrogates and values beyond U+10FFFF are not well-formed.
 std::size_t utf8SequenceLength(std::string_view text, char32_t& codePoint) {
     const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
     if (length == 0 || text.size() < length) return 0;
     constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
     codePoint = lead & (0x7F >> length);

@@ -75,8 +75,10 @@ TEST_F(Analysis, FullScaleValuesOfEachDepth) {
 
 TEST_F(Analysis, FloatSamplesAreNotClampedAndNanNeverRaisesAPeak) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const auto bytes = WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 32})
-                           .data(testing::floatFrames({{1.5f, nan}, {-0.25f, 0.0005f}})).bytes();
+    const auto bytes = WavBuilder()
+                           .fmt({.formatTag = 3, .bitsPerSample = 32})
+                           .data(testing::floatFrames({{1.5f, nan}, {-0.25f, 0.0005f}}))
+                           .bytes();
     const PolyWavInfo info = analyze(bytes);
     ASSERT_EQ(info.error, "");
     EXPECT_TRUE(info.isFloat);
@@ -141,14 +143,20 @@ TEST_F(Analysis, ThresholdOfZeroOrNanMarksNothingEmpty) {
 }
 
 TEST_F(Analysis, DurationFollowsTheDeclaredSizeAndTheSampleRate) {
-    PolyWavInfo info = analyze(WavBuilder().fmt({.channels = 8, .bitsPerSample = 24})
-                                   .data(constantFrames(24, 8, 480'000, 0x100000)).chunk("LIST", "tail").bytes());
+    PolyWavInfo info = analyze(WavBuilder()
+                                   .fmt({.channels = 8, .bitsPerSample = 24})
+                                   .data(constantFrames(24, 8, 480'000, 0x100000))
+                                   .chunk("LIST", "tail")
+                                   .bytes());
     EXPECT_DOUBLE_EQ(info.durationSeconds, 10.0);
     EXPECT_EQ(info.tracks[7].peak, 0.125);
 
     // Frames of a size that stays inside the file count even where a later chunk holds them.
-    info = analyze(WavBuilder().fmt({}).chunkDeclaring("data", constantFrames(16, 2, 2, 200), 4800 * 4)
-                       .chunk("iXML", std::string(4800 * 4, ' ')).bytes());
+    info = analyze(WavBuilder()
+                       .fmt({})
+                       .chunkDeclaring("data", constantFrames(16, 2, 2, 200), 4800 * 4)
+                       .chunk("iXML", std::string(4800 * 4, ' '))
+                       .bytes());
     EXPECT_DOUBLE_EQ(info.durationSeconds, 0.1);
 
     info = analyze(WavBuilder().fmt({.sampleRate = 0}).data(constantFrames(16, 2, 4, 200)).bytes());
@@ -165,8 +173,10 @@ TEST_F(Analysis, DurationFollowsTheDeclaredSizeAndTheSampleRate) {
 // the whole frames present count, as in the slim copy.
 TEST_F(Analysis, ADataSizePastTheEndOfTheFileCountsTheFramesPresent) {
     const std::string frames = constantFrames(16, 2, 4800, 200);
-    const std::pair<std::string, std::uint32_t> cases[] = {
-        {frames, 0xFFFFFFFF}, {frames, 4801 * 4}, {frames + "\x01\x02\x03", 0xFFFFFFFF}, {frames + "\x01", 4801 * 4 + 1}};
+    const std::pair<std::string, std::uint32_t> cases[] = {{frames, 0xFFFFFFFF},
+                                                           {frames, 4801 * 4},
+                                                           {frames + "\x01\x02\x03", 0xFFFFFFFF},
+                                                           {frames + "\x01", 4801 * 4 + 1}};
     for (const auto& [samples, declared] : cases) {
         const PolyWavInfo info = analyze(WavBuilder().fmt({}).chunkDeclaring("data", samples, declared).bytes());
         ASSERT_EQ(info.error, "") << declared;
@@ -207,8 +217,10 @@ TEST_F(Analysis, FailuresComeBackAsARecordWithoutTracks) {
         {WavBuilder().fmt({.formatTag = 3, .bitsPerSample = 24}).data(samples).bytes(), "Unsupported bit depth"},
         {WavBuilder().fmt({.channels = 4, .bitsPerSample = 24, .blockAlign = 6}).data(samples).bytes(),
          "Invalid format"},
-        {WavBuilder().fmt({.channels = 2, .bitsPerSample = 24, .blockAlign = 8})
-             .data(std::string("\x0c\x5a\x00\x00\x0c\x5a\x00\x00", 8)).bytes(),
+        {WavBuilder()
+             .fmt({.channels = 2, .bitsPerSample = 24, .blockAlign = 8})
+             .data(std::string("\x0c\x5a\x00\x00\x0c\x5a\x00\x00", 8))
+             .bytes(),
          "Invalid format"},
         {WavBuilder().fmt({.channels = 2, .bitsPerSample = 16, .blockAlign = 6}).data(samples).bytes(),
          "Invalid format"},

@@ -17,8 +17,10 @@ struct Encoding {
     const char* name;
 };
 
-constexpr Encoding kEncodings[] = {{SampleEncoding::Pcm16, 2, "pcm16"}, {SampleEncoding::Pcm24, 3, "pcm24"},
-                                   {SampleEncoding::Pcm32, 4, "pcm32"}, {SampleEncoding::Float32, 4, "float32"}};
+constexpr Encoding kEncodings[] = {{SampleEncoding::Pcm16, 2, "pcm16"},
+                                   {SampleEncoding::Pcm24, 3, "pcm24"},
+                                   {SampleEncoding::Pcm32, 4, "pcm32"},
+                                   {SampleEncoding::Float32, 4, "float32"}};
 
 // The decoding table, written out independently of the kernels.
 double referenceSample(const Encoding& encoding, const unsigned char* p) {

@@ -90,7 +90,8 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
     EXPECT_EQ(run.out, R"({
   "files": [
     {
-      "path": ")" + jsonText(dir_.path() / "a.wav") + R"(",
+      "path": ")" + jsonText(dir_.path() / "a.wav") +
+                           R"(",
       "channels": 2,
       "sampleRate": 48000,
       "bitsPerSample": 16,
@@ -125,14 +126,16 @@ TEST_F(CliScan, JsonCarriesTheRecordFieldNames) {
     unfinalised.replace(unfinalised.size() - 16 - 4, 4, std::string(4, '\0'));
     dir_.write("u.wav", unfinalised);
     EXPECT_NE(runCli({"scan", "--json", dir()}).out.find(R"("durationSeconds": 8.333333333333333e-05,
-      "lengthTakenFromFile": true,)"), std::string::npos);
+      "lengthTakenFromFile": true,)"),
+              std::string::npos);
     std::filesystem::remove(dir_.path() / "u.wav");
 
     // A failed record is listed too.
     dir_.write("c.wav", unsupportedFloat24());
     EXPECT_NE(runCli({"scan", "--json", dir()}).out.find(R"("error": "Unsupported bit depth",
       "tracks": []
-    })"), std::string::npos);
+    })"),
+              std::string::npos);
 #ifndef _WIN32
     // Names that are not UTF-8, which exist only where names are bytes, escape each stray byte
     // as a lone surrogate, so the exact name can be had back.
@@ -180,7 +183,8 @@ TEST_F(CliScan, EscapesControlCharactersInNamesOnlyOnATerminal) {
     const CliRun terminal = runCli({"scan", dir()}, {.out = true, .err = true});
     EXPECT_EQ(terminal.out, kHostileShown + line + "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n");
     EXPECT_EQ(terminal.err, "\r\x1b[KAnalyzing 1/1: " + kHostileShown + "\r\x1b[K");
-    EXPECT_EQ(runCli({"scan", dir()}).out, kHostileName + line + "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n");
+    EXPECT_EQ(runCli({"scan", dir()}).out,
+              kHostileName + line + "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n");
 
     const std::string json = runCli({"scan", "--json", dir()}, {.out = true}).out;
     EXPECT_NE(json.find("/\\u001b]0;owned\\u0007take\\u001b[2J.wav\""), std::string::npos) << json;
@@ -198,7 +202,8 @@ TEST_F(CliScan, TheSoundReportGivesThePeakOfTheWholeTake) {
     frames.insert(frames.end(), 10, {20000, 1000});
     dir_.write("a.wav", WavBuilder().fmt({.channels = 2}).data(testing::pcmFrames(16, frames)).bytes());
     const std::string header =
-        "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak (dBFS),Status\r\n";
+        "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak "
+        "(dBFS),Status\r\n";
     const std::string row = dir() + ",a.wav,,,,48000,16,1.000,";
     EXPECT_EQ(runCli({"scan", "--csv", dir()}).out,
               header + row + "1,Track 1,-4.3,active\r\n" + row + "2,Track 2,-30.3,active\r\n");
@@ -213,14 +218,19 @@ TEST_F(CliScan, EscapesControlCharactersInTheSoundReportOnlyOnATerminal) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows file names cannot hold control characters";
 #endif
-    const std::string ixml = "<BWFXML><SCENE>\x1b[31mSC1</SCENE><TAKE>2\nB</TAKE><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>"
-                             "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
-                             "<NAME>Boom\x07</NAME></TRACK><TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX>"
-                             "<INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Lav, 1</NAME></TRACK></TRACK_LIST></BWFXML>";
-    dir_.write("sub\x1b[2J/" + kHostileName,
-               WavBuilder().fmt({}).chunk("iXML", ixml).data(testing::pcmFrames(16, {4, std::vector<std::int32_t>{1000, 0}})).bytes());
+    const std::string ixml =
+        "<BWFXML><SCENE>\x1b[31mSC1</SCENE><TAKE>2\nB</TAKE><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>"
+        "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
+        "<NAME>Boom\x07</NAME></TRACK><TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX>"
+        "<INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Lav, 1</NAME></TRACK></TRACK_LIST></BWFXML>";
+    dir_.write("sub\x1b[2J/" + kHostileName, WavBuilder()
+                                                 .fmt({})
+                                                 .chunk("iXML", ixml)
+                                                 .data(testing::pcmFrames(16, {4, std::vector<std::int32_t>{1000, 0}}))
+                                                 .bytes());
     const std::string header =
-        "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak (dBFS),Status\r\n";
+        "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak "
+        "(dBFS),Status\r\n";
 
     const std::string shownFolder = dir() + "/sub\\033[2J";
     const std::string shown = shownFolder + "," + kHostileShown + ",\\033[31mSC1,2\\nB,,48000,16,0.000,";
@@ -289,8 +299,10 @@ TEST_F(CliSlim, ReportsEachFileInOrderThenTheStatusLine) {
 
 // Files that cannot be read are reported and passed over; the source stays as it was.
 TEST_F(CliSlim, GoesOnPastFilesThatCannotBeRead) {
-    const std::string containers = WavBuilder().fmt({.bitsPerSample = 24, .blockAlign = 8})
-                                       .data(std::string("\x0c\x5a\x00\x00\x00\x00\x00\x00", 8)).bytes();
+    const std::string containers = WavBuilder()
+                                       .fmt({.bitsPerSample = 24, .blockAlign = 8})
+                                       .data(std::string("\x0c\x5a\x00\x00\x00\x00\x00\x00", 8))
+                                       .bytes();
     dir_.write("containers.wav", containers);
     dir_.write("cut.wav", wavWithLevels({1000, 0}).substr(0, 30));
     dir_.write("z.wav", wavWithLevels({1000, 0}));
@@ -317,7 +329,8 @@ TEST_F(CliSlim, OverwriteAndOutputChooseWhereTheResultGoes) {
     for (const char* flag : {"-o", "--output"}) {
         const CliRun output = runCli({"slim", flag, path("chosen.wav"), path("b.wav")});
         EXPECT_EQ(output.status, 0);
-        EXPECT_EQ(output.out, "b.wav \xE2\x86\x92 chosen.wav (1 removed, 2 kept)\nRemoved empty tracks from 1 file(s).\n");
+        EXPECT_EQ(output.out,
+                  "b.wav \xE2\x86\x92 chosen.wav (1 removed, 2 kept)\nRemoved empty tracks from 1 file(s).\n");
         EXPECT_EQ(channelsOf(dir_.path() / "chosen.wav"), 2);
     }
 }
@@ -333,9 +346,10 @@ TEST_F(CliSlim, EscapesControlCharactersInNamesOnlyOnATerminal) {
     EXPECT_EQ(runCli(args, {.out = true}).out, kHostileShown + " \xE2\x86\x92 " + slimShown +
                                                    " (1 removed, 1 kept)\n\\033[2Jmissing.wav: Could not open file\n"
                                                    "Removed empty tracks from 1 file(s). 1 failed.\n");
-    EXPECT_EQ(runCli(args).out, kHostileName + " \xE2\x86\x92 \x1b]0;owned\x07take\x1b[2J_SLIM.wav (1 removed, 1 kept)\n"
-                                "\x1b[2Jmissing.wav: Could not open file\n"
-                                "Removed empty tracks from 1 file(s). 1 failed.\n");
+    EXPECT_EQ(runCli(args).out, kHostileName +
+                                    " \xE2\x86\x92 \x1b]0;owned\x07take\x1b[2J_SLIM.wav (1 removed, 1 kept)\n"
+                                    "\x1b[2Jmissing.wav: Could not open file\n"
+                                    "Removed empty tracks from 1 file(s). 1 failed.\n");
 }
 
 TEST_F(CliSlim, UsageErrorsWriteNothing) {
@@ -376,7 +390,8 @@ TEST_F(CliSlim, SplitWritesTheKeptTracksAsMonoFiles) {
     EXPECT_EQ(into.out, "a.wav \xE2\x86\x92 a_1.wav, a_3.wav (1 left out)\nSplit 1 file(s) into 2 mono file(s).\n");
     EXPECT_EQ(channelsOf(dir_.path() / "mono" / "a_3.wav"), 1);
 
-    for (const auto& args : std::vector<std::vector<std::string>>{{"split"}, {"split", "-o", path("a.wav"), path("a.wav")}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"split"}, {"split", "-o", path("a.wav"), path("a.wav")}}) {
         const CliRun run = runCli(args);
         EXPECT_EQ(run.status, 2) << args.size();
         EXPECT_EQ(run.out, "");
@@ -389,7 +404,8 @@ TEST_F(CliScan, CsvWritesTheSoundReport) {
     EXPECT_EQ(run.status, 0);
     const std::string folder = pathToUtf8(dir_.path());
     EXPECT_EQ(run.out,
-              "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak (dBFS),Status\r\n" +
+              "Folder,File,Scene,Take,Start Timecode,Sample Rate,Bit Depth,Length (s),Track,Track Name,Peak "
+              "(dBFS),Status\r\n" +
                   folder + ",a.wav,,,,48000,16,0.000,1,Track 1,-30.3,active\r\n" + folder +
                   ",a.wav,,,,48000,16,0.000,2,Track 2,-inf,empty\r\n");
     EXPECT_EQ(runCli({"scan", "--csv", "--json", dir()}).status, 2);

@@ -80,11 +80,15 @@ struct BoundaryCase {
 
 std::string boundaryTake(const BoundaryCase& c) {
     if (c.isFloat) {
-        const std::vector<float> frame = {static_cast<float>(c.atIt), static_cast<float>(c.justUnder), static_cast<float>(c.atIt)};
-        return WavBuilder().fmt({.formatTag = 3, .channels = 3, .bitsPerSample = 32})
-            .data(testing::floatFrames({4, frame})).bytes();
+        const std::vector<float> frame = {static_cast<float>(c.atIt), static_cast<float>(c.justUnder),
+                                          static_cast<float>(c.atIt)};
+        return WavBuilder()
+            .fmt({.formatTag = 3, .channels = 3, .bitsPerSample = 32})
+            .data(testing::floatFrames({4, frame}))
+            .bytes();
     }
-    const std::vector<std::int32_t> frame = {static_cast<std::int32_t>(c.atIt), static_cast<std::int32_t>(c.justUnder), static_cast<std::int32_t>(c.atIt)};
+    const std::vector<std::int32_t> frame = {static_cast<std::int32_t>(c.atIt), static_cast<std::int32_t>(c.justUnder),
+                                             static_cast<std::int32_t>(c.atIt)};
     return WavBuilder().fmt({.channels = 3}).data(testing::pcmFrames(16, {4, frame})).bytes();
 }
 
@@ -96,7 +100,7 @@ TEST(CliThreshold, APeakAtTheThresholdSoundsAndOneJustUnderIsEmpty) {
         {{"--threshold=-60"}, true, floatAtDefault, std::nextafter(0.001f, 0.0f)},
         {{"--threshold", "0"}, true, 1.0, std::nextafter(1.0f, 0.0f)},
         {{"--threshold", "-0"}, false, -32768, 32767},  // -32768 is exactly full scale
-        {{"--threshold", "-72.5"}, false, 8, 7},         // 8/32768 is -72.2 dBFS, 7/32768 is -73.4
+        {{"--threshold", "-72.5"}, false, 8, 7},        // 8/32768 is -72.2 dBFS, 7/32768 is -73.4
         {{"--threshold", "-120"}, false, 1, 0},
     };
     for (const BoundaryCase& c : cases) {
@@ -109,7 +113,8 @@ TEST(CliThreshold, APeakAtTheThresholdSoundsAndOneJustUnderIsEmpty) {
         scan.push_back(dir.path().string());
         const CliRun text = runCli(scan);
         EXPECT_EQ(text.status, 0) << what << text.err;
-        EXPECT_NE(text.out.find("t.wav  \xE2\x80\x94  3 tracks (2 active, 1 empty)"), std::string::npos) << what << text.out;
+        EXPECT_NE(text.out.find("t.wav  \xE2\x80\x94  3 tracks (2 active, 1 empty)"), std::string::npos)
+            << what << text.out;
         EXPECT_NE(text.out.find("Found 1 polyphonic WAV file(s); 1 have empty tracks."), std::string::npos) << what;
         scan.insert(scan.begin() + 1, "--json");
         const std::string json = runCli(scan).out;
@@ -125,7 +130,8 @@ TEST(CliThreshold, APeakAtTheThresholdSoundsAndOneJustUnderIsEmpty) {
         slim.push_back(source.string());
         const CliRun run = runCli(slim);
         EXPECT_EQ(run.status, 0) << what << run.out << run.err;
-        EXPECT_EQ(run.out, std::string("t.wav") + kArrow + "t_SLIM.wav (1 removed, 2 kept)\nRemoved empty tracks from 1 file(s).\n")
+        EXPECT_EQ(run.out, std::string("t.wav") + kArrow +
+                               "t_SLIM.wav (1 removed, 2 kept)\nRemoved empty tracks from 1 file(s).\n")
             << what;
         EXPECT_EQ(namesIn(dir.path() / "t_SLIM.wav"), (std::vector<std::string>{"Track 1", "Track 3"})) << what;
     }
@@ -135,8 +141,8 @@ TEST(CliThreshold, AnythingButANumberUpToZeroIsAUsageErrorThatWritesNothing) {
     TempDir dir;
     const fs::path source = dir.write("a.wav", namedTake({{"Mix", 1000}, {"Boom", 0}}));
     const std::string before = readFile(source);
-    for (const std::string value : {"1", "0.5", "+0", "abc", "-60dB", "-60 ", " -60", "nan", "inf", "-inf", "", "-1e999",
-                                    "-6,5", "0x10"}) {
+    for (const std::string value :
+         {"1", "0.5", "+0", "abc", "-60dB", "-60 ", " -60", "nan", "inf", "-inf", "", "-1e999", "-6,5", "0x10"}) {
         for (const std::string command : {"scan", "slim", "split"}) {
             const std::string target = command == "scan" ? dir.path().string() : source.string();
             const CliRun run = runCli({command, "--threshold=" + value, target});
@@ -198,26 +204,37 @@ TEST_F(CliTrackLists, KeepAndRemoveOverruleTheThresholdTrackByTrack) {
     const std::string bLine = std::string("b.wav") + kArrow + "b_SLIM.wav ";
     const std::string noneInB = "b.wav: No empty tracks to remove\n";
     const std::vector<Case> cases = {
-        {{}, aLine + "(2 removed, 2 kept)\n" + bLine + "(1 removed, 2 kept)\nRemoved empty tracks from 2 file(s).\n",
-         {"Mix", "Lav 1"}, {"Mix", "Lav 3"}},
-        {{"--keep", "Boom"}, aLine + "(1 removed, 3 kept)\n" + noneInB + "Removed empty tracks from 1 file(s). 1 failed.\n",
-         {"Mix", "Boom", "Lav 1"}, {}},
-        {{"--keep", "2"}, aLine + "(1 removed, 3 kept)\n" + noneInB + "Removed empty tracks from 1 file(s). 1 failed.\n",
-         {"Mix", "Boom", "Lav 1"}, {}},
+        {{},
+         aLine + "(2 removed, 2 kept)\n" + bLine + "(1 removed, 2 kept)\nRemoved empty tracks from 2 file(s).\n",
+         {"Mix", "Lav 1"},
+         {"Mix", "Lav 3"}},
+        {{"--keep", "Boom"},
+         aLine + "(1 removed, 3 kept)\n" + noneInB + "Removed empty tracks from 1 file(s). 1 failed.\n",
+         {"Mix", "Boom", "Lav 1"},
+         {}},
+        {{"--keep", "2"},
+         aLine + "(1 removed, 3 kept)\n" + noneInB + "Removed empty tracks from 1 file(s). 1 failed.\n",
+         {"Mix", "Boom", "Lav 1"},
+         {}},
         // Lav 1 is no track of b.wav, Lav 3 none of a.wav: each is ignored where it is missing.
         {{"--remove", "Lav 1", "--keep", "Lav 3"},
          aLine + "(3 removed, 1 kept)\n" + bLine + "(1 removed, 2 kept)\nRemoved empty tracks from 2 file(s).\n",
-         {"Mix"}, {"Mix", "Lav 3"}},
+         {"Mix"},
+         {"Mix", "Lav 3"}},
         // Track 4 is a.wav's alone; names and numbers mix, blanks around items go.
         {{"--keep", " 4 ,Boom", "--remove=3"},
          aLine + "(1 removed, 3 kept)\n" + bLine + "(1 removed, 2 kept)\nRemoved empty tracks from 2 file(s).\n",
-         {"Mix", "Boom", "Lav 2"}, {"Mix", "Boom"}},
+         {"Mix", "Boom", "Lav 2"},
+         {"Mix", "Boom"}},
         {{"--keep", "Boom", "--keep", "4"},
-         "a.wav: No empty tracks to remove\n" + noneInB + "Removed empty tracks from 0 file(s). 2 failed.\n", {}, {}},
+         "a.wav: No empty tracks to remove\n" + noneInB + "Removed empty tracks from 0 file(s). 2 failed.\n",
+         {},
+         {}},
         {{"--remove", "Mix,Lav 1"},
          "a.wav: Every track would be removed \xE2\x80\x94 nothing to keep\n" + bLine +
              "(2 removed, 1 kept)\nRemoved empty tracks from 1 file(s). 1 failed.\n",
-         {}, {"Lav 3"}},
+         {},
+         {"Lav 3"}},
     };
     for (const Case& c : cases) {
         std::string what;
@@ -295,7 +312,8 @@ TEST(CliTrackListErrors, ShowNamesEscapedOnATerminal) {
 
 TEST(CliSameTracks, TakesOfOneLayoutKeepEveryTrackThatSoundsInOneOfThem) {
     TempDir dir;
-    const auto write = [&dir](const std::string& name, const std::vector<std::pair<std::string, std::int32_t>>& tracks) {
+    const auto write = [&dir](const std::string& name,
+                              const std::vector<std::pair<std::string, std::int32_t>>& tracks) {
         return dir.write(name, namedTake(tracks)).string();
     };
     // t1 and t2 share a layout; t3 has one track less, t4 another name, t5 another order.
@@ -306,8 +324,9 @@ TEST(CliSameTracks, TakesOfOneLayoutKeepEveryTrackThatSoundsInOneOfThem) {
         write("t4.wav", {{"Mix", 9000}, {"Boom", 0}, {"Lav 2", 5000}, {"Spare", 0}}),
         write("t5.wav", {{"Mix", 9000}, {"Lav", 5000}, {"Boom", 0}, {"Spare", 0}}),
     };
-    const std::string others = std::string("t3.wav") + kArrow + "t3_SLIM.wav (1 removed, 2 kept)\n" + "t4.wav" + kArrow +
-                               "t4_SLIM.wav (2 removed, 2 kept)\n" + "t5.wav" + kArrow + "t5_SLIM.wav (2 removed, 2 kept)\n";
+    const std::string others = std::string("t3.wav") + kArrow + "t3_SLIM.wav (1 removed, 2 kept)\n" + "t4.wav" +
+                               kArrow + "t4_SLIM.wav (2 removed, 2 kept)\n" + "t5.wav" + kArrow +
+                               "t5_SLIM.wav (2 removed, 2 kept)\n";
     struct Case {
         std::vector<std::string> options;
         std::string out;
@@ -341,7 +360,8 @@ TEST(CliSameTracks, TakesOfOneLayoutKeepEveryTrackThatSoundsInOneOfThem) {
         EXPECT_EQ(run.status, 0) << c.options.size();
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(namesIn(dir.path() / "t1_SLIM.wav"), c.keptInT1);
-        for (const std::string& take : takes) fs::remove(fs::path(take).replace_filename(fs::path(take).stem().string() + "_SLIM.wav"));
+        for (const std::string& take : takes)
+            fs::remove(fs::path(take).replace_filename(fs::path(take).stem().string() + "_SLIM.wav"));
     }
 }
 
@@ -357,22 +377,32 @@ TEST(CliSplit, ChoosesTracksByTheSameRulesAsSlim) {
         std::vector<std::string> written;
     };
     const std::vector<Case> cases = {
-        {{}, 0,
+        {{},
+         0,
          std::string("a.wav") + kArrow + "a_1.wav (2 left out)\nb.wav" + kArrow +
              "b_1.wav (1 left out)\nSplit 2 file(s) into 2 mono file(s).\n",
-         "", {"a_1.wav", "b_1.wav"}},
+         "",
+         {"a_1.wav", "b_1.wav"}},
         // Boom peaks at -80.8 dBFS.
-        {{"--threshold", "-90"}, 0,
+        {{"--threshold", "-90"},
+         0,
          std::string("a.wav") + kArrow + "a_1.wav, a_2.wav (1 left out)\nb.wav" + kArrow +
              "b_1.wav, b_2.wav (0 left out)\nSplit 2 file(s) into 4 mono file(s).\n",
-         "", {"a_1.wav", "a_2.wav", "b_1.wav", "b_2.wav"}},
-        {{"--keep", "Lav", "--remove", "1"}, 1,
+         "",
+         {"a_1.wav", "a_2.wav", "b_1.wav", "b_2.wav"}},
+        {{"--keep", "Lav", "--remove", "1"},
+         1,
          std::string("a.wav") + kArrow + "a_3.wav (2 left out)\n" +
              "b.wav: Every track would be removed \xE2\x80\x94 nothing to keep\n" +
              "Split 1 file(s) into 1 mono file(s). 1 failed.\n",
-         "", {"a_3.wav"}},
+         "",
+         {"a_3.wav"}},
         {{"--keep", "Lav 2"}, 2, "", "--keep: \"Lav 2\" matches no track of the files given\n", {}},
-        {{"--keep", "Boom", "--remove", "Boom"}, 2, "", "--keep and --remove both choose track 2 (Boom) of a.wav\n", {}},
+        {{"--keep", "Boom", "--remove", "Boom"},
+         2,
+         "",
+         "--keep and --remove both choose track 2 (Boom) of a.wav\n",
+         {}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"split"};
@@ -390,7 +420,6 @@ TEST(CliSplit, ChoosesTracksByTheSameRulesAsSlim) {
         for (const std::string& name : c.written) fs::remove(dir.path() / name);
     }
 }
-
 
 // Takes of one name from two cards, a file given twice, a take named like another's mono file:
 // no split replaces a file that another file of the same command gave or wrote.
@@ -417,17 +446,20 @@ TEST(CliSplit, NeverReplacesAFileGivenOrWrittenByTheSameCommand) {
          {"-o", (dir.path() / "mono").string(), take1.string(), take2.string()},
          std::string("T01.wav") + kArrow + "T01_1.wav, T01_2.wav (1 left out)\nT01.wav: " + refusal +
              "Split 1 file(s) into 2 mono file(s). 1 failed.\n",
-         dir.path() / "mono", {"T01_1.wav", "T01_2.wav"}},
+         dir.path() / "mono",
+         {"T01_1.wav", "T01_2.wav"}},
         {"one file twice",
          {take2.string(), take2.string()},
          std::string("T01.wav") + kArrow + "T01_1.wav, T01_3.wav (1 left out)\nT01.wav: " + refusal +
              "Split 1 file(s) into 2 mono file(s). 1 failed.\n",
-         dir.path() / "card2", {"T01.wav", "T01_1.wav", "T01_3.wav"}},
+         dir.path() / "card2",
+         {"T01.wav", "T01_1.wav", "T01_3.wav"}},
         {"a take named like a mono file of another",
          {take1.string(), named.string()},
          "T01.wav: " + refusal + std::string("T01_1.wav") + kArrow +
              "T01_1_1.wav, T01_1_3.wav (1 left out)\nSplit 1 file(s) into 2 mono file(s). 1 failed.\n",
-         dir.path() / "card1", {"T01.wav", "T01_1.wav", "T01_1_1.wav", "T01_1_3.wav"}},
+         dir.path() / "card1",
+         {"T01.wav", "T01_1.wav", "T01_1_1.wav", "T01_1_3.wav"}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"split"};
@@ -448,8 +480,9 @@ TEST(CliSplit, NeverReplacesAFileGivenOrWrittenByTheSameCommand) {
     }
     // The first card's boom, at 9000, is the one left in the folder of mono files.
     runCli({"split", "-o", (dir.path() / "mono").string(), take1.string(), take2.string()});
-    EXPECT_EQ(readFile(dir.path() / "mono" / "T01_1.wav").substr(readFile(dir.path() / "mono" / "T01_1.wav").size() - 2),
-              std::string("\x28\x23", 2));
+    EXPECT_EQ(
+        readFile(dir.path() / "mono" / "T01_1.wav").substr(readFile(dir.path() / "mono" / "T01_1.wav").size() - 2),
+        std::string("\x28\x23", 2));
 }
 
 }  // namespace

@@ -54,8 +54,8 @@ TEST_F(Discovery, KeepsVisibleWavFilesThatOpenWithEnoughChannels) {
 
 TEST_F(Discovery, SortsByFileNameBytesWithoutCaseFoldingOrNumericOrder) {
     writePoly({"a.wav", "\xC3\xA9t\xC3\xA9.wav", "T2.wav", "\xFF.wav", "a.wav.wav", "B.wav", "z.wav", "T10.wav"});
-    EXPECT_EQ(discoverPolyPaths(dir_.path(), false, 2),
-              under({"B.wav", "T10.wav", "T2.wav", "a.wav", "a.wav.wav", "z.wav", "\xC3\xA9t\xC3\xA9.wav", "\xFF.wav"}));
+    EXPECT_EQ(discoverPolyPaths(dir_.path(), false, 2), under({"B.wav", "T10.wav", "T2.wav", "a.wav", "a.wav.wav",
+                                                               "z.wav", "\xC3\xA9t\xC3\xA9.wav", "\xFF.wav"}));
 }
 
 TEST_F(Discovery, RecursionReachesSubfoldersAndHiddenFoldersAndSortsByNameAlone) {

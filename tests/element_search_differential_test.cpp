@@ -59,27 +59,27 @@ std::string spanIn(std::string_view text, std::string_view part) {
 
 Outcome searchOutcome(const Pattern& pattern, std::string_view text) {
     switch (pattern.kind) {
-        case Kind::Number:
-            if (const auto found = findNumberElement(text, pattern.tag))
-                return {spanIn(text, found->element), spanIn(text, found->digits)};
-            return {};
-        case Kind::Rate:
-            if (const auto found = findTimecodeRate(text))
-                return {spanIn(text, found->element), spanIn(text, found->numerator),
-                        found->denominator ? spanIn(text, *found->denominator) : "-"};
-            return {};
-        case Kind::Text:
-            if (const auto found = findTextElement(text, pattern.tag))
-                return {spanIn(text, found->element), spanIn(text, found->content)};
-            return {};
-        case Kind::Element: {
-            Outcome all;
-            for (std::size_t from = 0; const auto found = findElement(text.substr(from), pattern.tag);) {
-                all.push_back(spanIn(text, *found));
-                from = static_cast<std::size_t>(found->data() - text.data()) + found->size();
-            }
-            return all;
+    case Kind::Number:
+        if (const auto found = findNumberElement(text, pattern.tag))
+            return {spanIn(text, found->element), spanIn(text, found->digits)};
+        return {};
+    case Kind::Rate:
+        if (const auto found = findTimecodeRate(text))
+            return {spanIn(text, found->element), spanIn(text, found->numerator),
+                    found->denominator ? spanIn(text, *found->denominator) : "-"};
+        return {};
+    case Kind::Text:
+        if (const auto found = findTextElement(text, pattern.tag))
+            return {spanIn(text, found->element), spanIn(text, found->content)};
+        return {};
+    case Kind::Element: {
+        Outcome all;
+        for (std::size_t from = 0; const auto found = findElement(text.substr(from), pattern.tag);) {
+            all.push_back(spanIn(text, *found));
+            from = static_cast<std::size_t>(found->data() - text.data()) + found->size();
         }
+        return all;
+    }
     }
     return {};
 }
@@ -125,10 +125,12 @@ public:
         for (std::size_t mutations = pick(2) * pick(4); mutations > 0 && !text.empty(); --mutations) {
             const std::size_t at = pick(text.size());
             switch (pick(4)) {
-                case 0: text.erase(at, pick(3) + 1); break;
-                case 1: text.insert(at, fragment()); break;
-                case 2: if (std::isalpha(static_cast<unsigned char>(text[at]))) text[at] ^= 0x20; break;
-                default: text.insert(at, text.substr(pick(text.size()), pick(24))); break;
+            case 0: text.erase(at, pick(3) + 1); break;
+            case 1: text.insert(at, fragment()); break;
+            case 2:
+                if (std::isalpha(static_cast<unsigned char>(text[at]))) text[at] ^= 0x20;
+                break;
+            default: text.insert(at, text.substr(pick(text.size()), pick(24))); break;
             }
         }
         return text;
@@ -157,11 +159,18 @@ private:
 
     // An element whose content is mostly what the number patterns expect, sometimes nested or unclosed.
     std::string element(int depth) {
-        static const char* const kTags[] = {
-            "TIMECODE_RATE", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI", "TRACK_LIST",
-            "TRACK", "CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME", "TRACK_COUNT", "BWFXML"};
-        static const char* const kContents[] = {"~#~", "~#~", "~#~", "~#~/~#~", "~#~/~#~",
-                                                "~Boom #~", "#/#", "#/", "#.#", ""};
+        static const char* const kTags[] = {"TIMECODE_RATE",
+                                            "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO",
+                                            "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI",
+                                            "TRACK_LIST",
+                                            "TRACK",
+                                            "CHANNEL_INDEX",
+                                            "INTERLEAVE_INDEX",
+                                            "NAME",
+                                            "TRACK_COUNT",
+                                            "BWFXML"};
+        static const char* const kContents[] = {"~#~",      "~#~", "~#~", "~#~/~#~", "~#~/~#~",
+                                                "~Boom #~", "#/#", "#/",  "#.#",     ""};
         const std::string name = kTags[pick(std::size(kTags))];
         std::string text = "<";
         text.append(expand(name)).append(expand(pick(6) == 0 ? " id=\"#\">" : ">"));
@@ -175,10 +184,38 @@ private:
     }
 
     std::string fragment() {
-        static const std::string kFragments[] = {
-            "~ ", "~ ", "#", "#", "<", ">", "/", "</", "<TRACK", "<TRACK_", "<TRACKS>", "TRACK>", "</TRACK", "<NAME",
-            "<TRACK_LIST", "</TRACK_LIST", "<track_list\t", "<TRACK ", "<TRACK\n", "<TRACK9>", "_", "=", "\"", "a",
-            "Z", "x", "\xc3\xa9", "\xff", "\0"s, "&amp;", "<![CDATA[", "]]>"};
+        static const std::string kFragments[] = {"~ ",
+                                                 "~ ",
+                                                 "#",
+                                                 "#",
+                                                 "<",
+                                                 ">",
+                                                 "/",
+                                                 "</",
+                                                 "<TRACK",
+                                                 "<TRACK_",
+                                                 "<TRACKS>",
+                                                 "TRACK>",
+                                                 "</TRACK",
+                                                 "<NAME",
+                                                 "<TRACK_LIST",
+                                                 "</TRACK_LIST",
+                                                 "<track_list\t",
+                                                 "<TRACK ",
+                                                 "<TRACK\n",
+                                                 "<TRACK9>",
+                                                 "_",
+                                                 "=",
+                                                 "\"",
+                                                 "a",
+                                                 "Z",
+                                                 "x",
+                                                 "\xc3\xa9",
+                                                 "\xff",
+                                                 "\0"s,
+                                                 "&amp;",
+                                                 "<![CDATA[",
+                                                 "]]>"};
         return expand(kFragments[pick(std::size(kFragments))]);
     }
 

@@ -50,15 +50,18 @@ TEST(FileNames, NamesOutsideAsciiScanSlimAndPrintUnchanged) {
     };
     const std::vector<NameCase> cases = {
         // "Szene 3 – Außen" / "Take ü.WAV"
-        {"Szene 3 \xE2\x80\x93 Au\xC3\x9F" "en", "Take \xC3\xBC.WAV", "Take \xC3\xBC_SLIM.WAV"},
+        {"Szene 3 \xE2\x80\x93 Au\xC3\x9F"
+         "en",
+         "Take \xC3\xBC.WAV", "Take \xC3\xBC_SLIM.WAV"},
         // "東京ロケ" / "テイク１.wav"
         {"\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x83\xAD\xE3\x82\xB1", "\xE3\x83\x86\xE3\x82\xA4\xE3\x82\xAF\xEF\xBC\x91.wav",
          "\xE3\x83\x86\xE3\x82\xA4\xE3\x82\xAF\xEF\xBC\x91_SLIM.wav"},
     };
-    const std::string take = testing::WavBuilder()
-                                 .fmt({.channels = 3})
-                                 .data(testing::pcmFrames(16, std::vector<std::vector<std::int32_t>>(4, {1000, 0, 1000})))
-                                 .bytes();
+    const std::string take =
+        testing::WavBuilder()
+            .fmt({.channels = 3})
+            .data(testing::pcmFrames(16, std::vector<std::vector<std::int32_t>>(4, {1000, 0, 1000})))
+            .bytes();
     for (const NameCase& c : cases) {
         SCOPED_TRACE(c.file);
         const testing::TempDir root;

@@ -12,11 +12,7 @@ namespace {
 TEST(FramePieceReader, APieceHoldsNoMoreThanTheCallerWillRead) {
     const std::tuple<std::size_t, std::uint64_t, std::size_t> cases[] = {
         // frame bytes, frames wanted, frames per piece
-        {4, 10, 10},
-        {4, 0, 1},
-        {4, 1'000'000, 48000},
-        {65535, 1'000'000, kMaxPieceBytes / 65535},
-        {65535, 3, 3},
+        {4, 10, 10}, {4, 0, 1}, {4, 1'000'000, 48000}, {65535, 1'000'000, kMaxPieceBytes / 65535}, {65535, 3, 3},
     };
     std::istringstream empty;
     for (const auto& [frameBytes, wanted, piece] : cases) {

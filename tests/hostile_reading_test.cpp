@@ -34,7 +34,12 @@ std::string takeFrames(std::size_t frames = 4800) {
 
 // bext, fmt, data, then iXML after the audio, as several recorders and DAWs write it.
 std::string take() {
-    return WavBuilder().chunk("bext", bextBody(172'800'000)).fmt({}).data(takeFrames()).chunk("iXML", kTrackList).bytes();
+    return WavBuilder()
+        .chunk("bext", bextBody(172'800'000))
+        .fmt({})
+        .data(takeFrames())
+        .chunk("iXML", kTrackList)
+        .bytes();
 }
 
 std::size_t offsetOf(const std::string& bytes, std::string_view id) { return bytes.find(id); }
@@ -160,8 +165,11 @@ TEST_F(HostileReading, SizesOfZeroAndAllOnesInEverySizeField) {
 
 // The length shown for a crashed take is the length its slim copy really has.
 TEST_F(HostileReading, ACrashedTakeShowsTheLengthOfItsSlimCopy) {
-    const std::string crashed =
-        WavBuilder().chunk("bext", bextBody(0)).fmt({}).chunkDeclaring("data", takeFrames() + "\x01\x02", 0xFFFFFFFF).bytes();
+    const std::string crashed = WavBuilder()
+                                    .chunk("bext", bextBody(0))
+                                    .fmt({})
+                                    .chunkDeclaring("data", takeFrames() + "\x01\x02", 0xFFFFFFFF)
+                                    .bytes();
     const PolyWavInfo source = check({"crashed take", crashed, "", true, 0.1});
     testing::TempDir dir;
     const fs::path copy = compressPolyWav(dir.write("crashed.wav", crashed), false, kThreshold, {});
@@ -176,12 +184,15 @@ TEST_F(HostileReading, OddSizesWithoutThePadByte) {
     const std::string oddTrackList = kTrackList + (kTrackList.size() % 2 == 0 ? " " : "");
     const Hostile cases[] = {
         // Sound Devices mono splits end with odd-sized data and no pad byte.
-        {"odd data ending the file", WavBuilder().fmt({.channels = 3, .bitsPerSample = 24})
-                                         .chunkDeclaring("data", nineByteFrames, 27).bytes(),
-         "", true, 3.0 / 48000},
+        {"odd data ending the file",
+         WavBuilder().fmt({.channels = 3, .bitsPerSample = 24}).chunkDeclaring("data", nineByteFrames, 27).bytes(), "",
+         true, 3.0 / 48000},
         {"odd iXML ending the file",
-         WavBuilder().fmt({}).data(takeFrames()).chunkDeclaring("iXML", oddTrackList,
-                                                                 static_cast<std::uint32_t>(oddTrackList.size())).bytes(),
+         WavBuilder()
+             .fmt({})
+             .data(takeFrames())
+             .chunkDeclaring("iXML", oddTrackList, static_cast<std::uint32_t>(oddTrackList.size()))
+             .bytes(),
          "", true, 0.1},
         // Every RIFF reader takes the pad byte for granted; a chunk that left it out in the
         // middle of the file shifts every header after it, and the file is not a WAV file.
@@ -220,16 +231,16 @@ TEST_F(HostileReading, FormatValuesAtTheirLimits) {
         {"block alignment 0", withFormat({.blockAlign = 0}, 40), "Invalid format", false},
         {"block alignment 65535, padding at the end", withFormat({.blockAlign = 65535}, 2 * 65535), "", true,
          2.0 / 48000},
-        {"block alignment 65534 for 3 channels", withFormat({.channels = 3, .blockAlign = 65534}, 2 * 65534), "",
-         true, 2.0 / 48000},
+        {"block alignment 65534 for 3 channels", withFormat({.channels = 3, .blockAlign = 65534}, 2 * 65534), "", true,
+         2.0 / 48000},
         {"block alignment smaller than the samples", withFormat({.blockAlign = 3}, 40), "Invalid format", true},
         {"24 bits in 4-byte containers", withFormat({.bitsPerSample = 24, .blockAlign = 8}, 80), "Invalid format",
          true},
         {"16 bits in 4-byte containers", withFormat({.channels = 4, .blockAlign = 16}, 160), "Invalid format", true},
         {"0 bits per sample", withFormat({.bitsPerSample = 0, .blockAlign = 4}, 40), "Invalid format", false},
-        {"sample rate 0", WavBuilder().chunk("bext", bextBody(172'800'000)).fmt({.sampleRate = 0})
-                              .data(takeFrames()).bytes(),
-         "", true, 0.0},
+        {"sample rate 0",
+         WavBuilder().chunk("bext", bextBody(172'800'000)).fmt({.sampleRate = 0}).data(takeFrames()).bytes(), "", true,
+         0.0},
     };
     std::vector<PolyWavInfo> records;
     for (const Hostile& c : cases) records.push_back(check(c));
@@ -325,8 +336,7 @@ TEST_F(HostileReading, ExhaustedMemoryFailsOneFileNotTheScan) {
         const std::vector<PolyWavInfo> records = scanDirectory(dir.path(), false, kThreshold, 2, {});
         const auto failed = [](const PolyWavInfo& r) { return r.error == "Not enough memory to analyse this file"; };
         return records.size() == 4 && records[0].error.empty() && failed(records[1]) && failed(records[2]) &&
-               records[2].path.filename() == "wide.wav" && records[3].error.empty() &&
-               records[3].tracks.size() == 2;
+               records[2].path.filename() == "wide.wav" && records[3].error.empty() && records[3].tracks.size() == 2;
     }));
 }
 
@@ -359,7 +369,8 @@ TEST_F(HostileReading, UnreadableFilesAreListedAndUnreadableFoldersNamed) {
             return records == c.records && scan.unreadableFolders == c.unreadableFolders &&
                    std::all_of(scan.records.begin(), scan.records.end(),
                                [](const PolyWavInfo& r) { return r.unreadable() == !r.error.empty(); });
-        })) << "recursive " << c.recursive;
+        })) << "recursive "
+            << c.recursive;
     }
     fs::permissions(dir.path() / "shut", fs::perms::owner_all);
 }

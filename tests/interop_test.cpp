@@ -17,8 +17,8 @@ namespace tracksieve {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::HasSubstr;
 using testing::Format;
+using ::testing::HasSubstr;
 
 constexpr std::uint64_t kTimeReference = 48000ull * 3600 * 10;  // 10:00:00:00 at 48 kHz
 constexpr double kDelayMilliseconds = 36000000;
@@ -35,7 +35,9 @@ std::string run(const std::string& command) {
     return output;
 }
 
-bool toolAvailable(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool toolAvailable(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 std::string trimmed(std::string text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
@@ -73,14 +75,16 @@ struct InteropCase {
 // its frame position per channel.
 std::string peakBody(std::uint16_t channels) {
     std::string body("\x01\x00\x00\x00\x2A\x00\x00\x00", 8);
-    for (std::uint16_t c = 0; c < channels; ++c) body += std::string("\x00\x00\x80\x3E", 4) + std::string(1, static_cast<char>(c)) + std::string(3, '\0');
+    for (std::uint16_t c = 0; c < channels; ++c)
+        body += std::string("\x00\x00\x80\x3E", 4) + std::string(1, static_cast<char>(c)) + std::string(3, '\0');
     return body;
 }
 
 // Writes the source of `c` (silent channels hold zeros, the others a steady level; its iXML
 // names the label as project) and returns the slim file made from it.
 fs::path writeSlimFile(const testing::TempDir& dir, const InteropCase& c) {
-    std::vector<std::vector<std::int32_t>> ints(c.frames, std::vector<std::int32_t>(c.format.channels, 1 << (c.format.bitsPerSample - 3)));
+    std::vector<std::vector<std::int32_t>> ints(
+        c.frames, std::vector<std::int32_t>(c.format.channels, 1 << (c.format.bitsPerSample - 3)));
     std::vector<std::vector<float>> floats(c.frames, std::vector<float>(c.format.channels, 0.25f));
     for (int channel : c.silent) {
         for (auto& frame : ints) frame[static_cast<std::size_t>(channel)] = 0;
@@ -89,11 +93,13 @@ fs::path writeSlimFile(const testing::TempDir& dir, const InteropCase& c) {
     testing::WavBuilder source;
     for (const std::string& id : c.layout) {
         if (id == "fmt ") source.fmt(c.format);
-        else if (id == "data") source.data(c.isFloat() ? testing::floatFrames(floats) : testing::pcmFrames(c.format.bitsPerSample, ints));
+        else if (id == "data")
+            source.data(c.isFloat() ? testing::floatFrames(floats) : testing::pcmFrames(c.format.bitsPerSample, ints));
         else if (id == "bext") source.chunk(id, testing::bextBody(kTimeReference));
-        else if (id == "iXML") source.chunk(id, "<?xml version=\"1.0\"?>\n<BWFXML>\n<PROJECT>" + c.label +
-                                                     "</PROJECT>\n<TRACK_LIST><TRACK_COUNT>0</TRACK_COUNT></TRACK_LIST>\n</BWFXML>\n" +
-                                                     std::string(64, '\0'));
+        else if (id == "iXML")
+            source.chunk(id, "<?xml version=\"1.0\"?>\n<BWFXML>\n<PROJECT>" + c.label +
+                                 "</PROJECT>\n<TRACK_LIST><TRACK_COUNT>0</TRACK_COUNT></TRACK_LIST>\n</BWFXML>\n" +
+                                 std::string(64, '\0'));
         else if (id == "PEAK") source.chunk(id, peakBody(c.format.channels));
         else source.chunk(id, "odd");
     }
@@ -119,11 +125,13 @@ void expectToolsRead(const fs::path& file, const InteropCase& c) {
         EXPECT_THAT(info, ::testing::Not(HasSubstr("rror")));
         EXPECT_THAT(valuesOf(info, "Channels"), ::testing::Each(channels));
         // A 64-bit form's `ds64` gives its frame count on a line of its own.
-        EXPECT_THAT(valuesOf(info, "Frames"), ::testing::AllOf(::testing::Not(::testing::IsEmpty()), ::testing::Each(frames)));
+        EXPECT_THAT(valuesOf(info, "Frames"),
+                    ::testing::AllOf(::testing::Not(::testing::IsEmpty()), ::testing::Each(frames)));
         EXPECT_THAT(valuesOf(info, "Bit Width"), ::testing::ElementsAre(bits));
         const std::vector<std::string> timeRef = valuesOf(run("sndfile-info --broadcast " + path), "Time ref");
         EXPECT_THAT(timeRef, ::testing::ElementsAre(::testing::ResultOf(
-                                 [](const std::string& hex) { return std::strtoull(hex.c_str(), nullptr, 16); }, kTimeReference)));
+                                 [](const std::string& hex) { return std::strtoull(hex.c_str(), nullptr, 16); },
+                                 kTimeReference)));
     }
     // sox reads no 64-bit form.
     if (toolAvailable("soxi") && c.form == "RIFF") {
@@ -133,7 +141,8 @@ void expectToolsRead(const fs::path& file, const InteropCase& c) {
         EXPECT_EQ(trimmed(run("soxi -e " + path)), c.isFloat() ? "Floating Point PCM" : "Signed Integer PCM");
     }
     if (toolAvailable("mediainfo")) {
-        const std::string summary = run("mediainfo '--Inform=Audio;%Channel(s)%|%SamplingCount%|%BitDepth%|%Format%|%Delay%' " + path);
+        const std::string summary =
+            run("mediainfo '--Inform=Audio;%Channel(s)%|%SamplingCount%|%BitDepth%|%Format%|%Delay%' " + path);
         const std::string expected = channels + "|" + frames + "|" + bits + "|PCM|";
         ASSERT_THAT(summary, ::testing::StartsWith(expected));
         // Milliseconds, as an integer or with decimals depending on the `fmt ` form.
@@ -152,14 +161,32 @@ TEST(Interop, SndfileSoxAndMediaInfoReadEverySlimFile) {
     // Odd frame counts with an odd number of kept 24-bit channels give an odd data size.
     const std::vector<InteropCase> cases = {
         {"pcm16-plain", {.channels = 3, .bitsPerSample = 16}, {1}, 1001, {"bext", "fmt ", "iXML", "data"}},
-        {"pcm24-plain-odd-size", {.channels = 3, .bitsPerSample = 24}, {0, 2}, 1001, {"bext", "fmt ", "data", "iXML", "LIST"}},
+        {"pcm24-plain-odd-size",
+         {.channels = 3, .bitsPerSample = 24},
+         {0, 2},
+         1001,
+         {"bext", "fmt ", "data", "iXML", "LIST"}},
         {"float-plain", {.formatTag = 3, .channels = 3, .bitsPerSample = 32}, {2}, 1000, {"bext", "fmt ", "data"}},
-        {"pcm24-extensible-odd-size", {.channels = 5, .bitsPerSample = 24, .extensible = true, .channelMask = 0x1F}, {1, 3}, 1001,
+        {"pcm24-extensible-odd-size",
+         {.channels = 5, .bitsPerSample = 24, .extensible = true, .channelMask = 0x1F},
+         {1, 3},
+         1001,
          {"iXML", "bext", "fmt ", "data", "cue "}},
-        {"float-extensible", {.channels = 4, .bitsPerSample = 32, .extensible = true, .subFormat = 3}, {0}, 1000, {"fmt ", "data", "bext"}},
+        {"float-extensible",
+         {.channels = 4, .bitsPerSample = 32, .extensible = true, .subFormat = 3},
+         {0},
+         1000,
+         {"fmt ", "data", "bext"}},
         // libsndfile refuses a PEAK chunk whose pairs do not match the channel count.
-        {"float-with-peak", {.formatTag = 3, .channels = 2, .bitsPerSample = 32}, {1}, 1000, {"bext", "fmt ", "PEAK", "data"}},
-        {"float-with-peak-of-five", {.channels = 5, .bitsPerSample = 32, .extensible = true, .subFormat = 3}, {0, 3}, 1000,
+        {"float-with-peak",
+         {.formatTag = 3, .channels = 2, .bitsPerSample = 32},
+         {1},
+         1000,
+         {"bext", "fmt ", "PEAK", "data"}},
+        {"float-with-peak-of-five",
+         {.channels = 5, .bitsPerSample = 32, .extensible = true, .subFormat = 3},
+         {0, 3},
+         1000,
          {"bext", "fmt ", "PEAK", "data"}},
     };
     testing::TempDir dir;
@@ -174,10 +201,24 @@ TEST(Interop, SndfileAndMediaInfoReadEverySlimFileInA64BitForm) {
         GTEST_SKIP() << "neither sndfile-info nor mediainfo is installed";
     }
     const std::vector<InteropCase> cases = {
-        {"rf64-pcm24-odd-size", {.channels = 3, .bitsPerSample = 24}, {0, 2}, 1001, {"bext", "fmt ", "data", "iXML", "LIST"}, "RF64"},
-        {"rf64-pcm16-extensible", {.channels = 5, .bitsPerSample = 16, .extensible = true, .channelMask = 0x1F}, {1}, 1000,
-         {"bext", "fmt ", "iXML", "data"}, "RF64"},
-        {"rf64-float", {.formatTag = 3, .channels = 3, .bitsPerSample = 32}, {2}, 1000, {"bext", "fmt ", "data"}, "RF64"},
+        {"rf64-pcm24-odd-size",
+         {.channels = 3, .bitsPerSample = 24},
+         {0, 2},
+         1001,
+         {"bext", "fmt ", "data", "iXML", "LIST"},
+         "RF64"},
+        {"rf64-pcm16-extensible",
+         {.channels = 5, .bitsPerSample = 16, .extensible = true, .channelMask = 0x1F},
+         {1},
+         1000,
+         {"bext", "fmt ", "iXML", "data"},
+         "RF64"},
+        {"rf64-float",
+         {.formatTag = 3, .channels = 3, .bitsPerSample = 32},
+         {2},
+         1000,
+         {"bext", "fmt ", "data"},
+         "RF64"},
     };
     testing::TempDir dir;
     for (const InteropCase& c : cases) {

@@ -24,10 +24,14 @@ std::string roundTrip(const std::string& text) {
 }
 
 TEST(JsonBytes, TextThatIsUtf8ComesBackAsItWas) {
-    for (const std::string& text : {std::string("plain"), std::string("Szene 3 \xE2\x80\x93 Au\xC3\x9F" "en"),
-                                   std::string("\xF0\x9F\x8E\xA4 mic"), std::string("a\0ff", 4),
-                                   std::string("\0\0" "00", 4), std::string("back\\u0000ab\\\\u0000ff"),
-                                   std::string("quote\" tab\t nl\n")}) {
+    for (const std::string& text : {std::string("plain"),
+                                    std::string("Szene 3 \xE2\x80\x93 Au\xC3\x9F"
+                                                "en"),
+                                    std::string("\xF0\x9F\x8E\xA4 mic"), std::string("a\0ff", 4),
+                                    std::string("\0\0"
+                                                "00",
+                                                4),
+                                    std::string("back\\u0000ab\\\\u0000ff"), std::string("quote\" tab\t nl\n")}) {
         EXPECT_EQ(roundTrip(text), text);
     }
 }
@@ -38,11 +42,11 @@ TEST(JsonBytes, EachByteThatIsNotUtf8BecomesALoneSurrogate) {
         std::string escaped;
     } cases[] = {
         {"take\xFF", "take\\udcff"},
-        {"caf\xC3", "caf\\udcc3"},                      // cut short
-        {"\xC0\xAF", "\\udcc0\\udcaf"},                 // overlong '/'
-        {"\xED\xA0\x80", "\\udced\\udca0\\udc80"},      // an encoded surrogate
+        {"caf\xC3", "caf\\udcc3"},                             // cut short
+        {"\xC0\xAF", "\\udcc0\\udcaf"},                        // overlong '/'
+        {"\xED\xA0\x80", "\\udced\\udca0\\udc80"},             // an encoded surrogate
         {"\xF4\x90\x80\x80", "\\udcf4\\udc90\\udc80\\udc80"},  // past U+10FFFF
-        {"\x80\xC3\xA9", "\\udc80\xC3\xA9"},            // a stray continuation before a whole letter
+        {"\x80\xC3\xA9", "\\udc80\xC3\xA9"},                   // a stray continuation before a whole letter
     };
     for (const auto& [bytes, escaped] : cases) {
         const nlohmann::json document = {{"text", cli::markInvalidBytes(bytes)}};
@@ -68,9 +72,10 @@ TEST(JsonBytes, PathsThatAreNotUtf8ComeBackByteForByteThroughPython) {
     const fs::path json = dir.path() / "scan.json";
     dir.write("scan.json", out.str());
 
-    const std::string command = "/usr/bin/python3 -c \"import json,os,sys\n"
-                                "for f in json.load(open(sys.argv[1]))['files']: print(os.fsencode(f['path']).hex())\" " +
-                                json.string();
+    const std::string command =
+        "/usr/bin/python3 -c \"import json,os,sys\n"
+        "for f in json.load(open(sys.argv[1]))['files']: print(os.fsencode(f['path']).hex())\" " +
+        json.string();
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string hexPaths;

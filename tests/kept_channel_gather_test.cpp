@@ -26,15 +26,16 @@ TEST(KeptChannelGather, MatchesASampleBySampleCopyForEveryLayout) {
                     std::vector<unsigned char> expected;
                     for (std::size_t f = 0; f < kFrames; ++f) {
                         for (std::int32_t c : kept) {
-                            const auto sample = source.begin() + static_cast<std::ptrdiff_t>(f * stride + static_cast<std::size_t>(c) * width);
+                            const auto sample = source.begin() + static_cast<std::ptrdiff_t>(
+                                                                     f * stride + static_cast<std::size_t>(c) * width);
                             expected.insert(expected.end(), sample, sample + static_cast<std::ptrdiff_t>(width));
                         }
                     }
                     std::vector<unsigned char> output(expected.size() + KeptChannelGather::kSlack);
                     KeptChannelGather(kept, width, stride).gather(source.data(), kFrames, output.data());
                     output.resize(expected.size());
-                    ASSERT_EQ(output, expected) << channels << " channels, width " << width << ", stride " << stride
-                                                << ", mask " << mask;
+                    ASSERT_EQ(output, expected)
+                        << channels << " channels, width " << width << ", stride " << stride << ", mask " << mask;
                 }
             }
         }

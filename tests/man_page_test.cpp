@@ -42,7 +42,8 @@ TEST(ManPage, DocumentsExactlyTheOptionsOfTheHelp) {
     for (const auto& command : {std::vector<const char*>{}, {"scan"}, {"slim"}, {"split"}}) {
         helpOptions.merge(optionsIn(helpText(command)));
     }
-    EXPECT_THAT(helpOptions, testing::IsSupersetOf({"--help", "--version", "-r", "--json", "--csv", "--overwrite", "-o"}));
+    EXPECT_THAT(helpOptions,
+                testing::IsSupersetOf({"--help", "--version", "-r", "--json", "--csv", "--overwrite", "-o"}));
     EXPECT_EQ(optionsIn(manText), helpOptions);
 }
 

@@ -27,23 +27,25 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::bextBody;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using testing::parseChunks;
 using testing::readFile;
 using testing::RiffChunk;
 using testing::WavBuilder;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 const fs::path kData = TRACKSIEVE_TEST_DATA;
 
 std::uint32_t readU32(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
     return value;
 }
 
 std::uint16_t readU16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                                                  << 8);
 }
 
 class InjectedFaults {
@@ -155,8 +157,9 @@ TEST_F(MonoSplit, MatchesTheRecordersOwnSplitChunkByChunk) {
 
         const std::string& ixml = chunkOf(ours, "iXML").body;
         const std::string& referenceIxml = chunkOf(reference, "iXML").body;
-        for (const char* tag : {"TRACK_COUNT", "CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME", "TOTAL_FILES",
-                                "FILE_SET_INDEX", "FAMILY_UID", "SCENE", "TAKE", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO"}) {
+        for (const char* tag :
+             {"TRACK_COUNT", "CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME", "TOTAL_FILES", "FILE_SET_INDEX", "FAMILY_UID",
+              "SCENE", "TAKE", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO"}) {
             EXPECT_EQ(textOf(ixml, tag), textOf(referenceIxml, tag)) << tag;
         }
         const std::string& sourceIxml = chunkOf(sourceChunks, "iXML").body;
@@ -179,7 +182,8 @@ struct SplitCase {
     std::size_t frames = 6;
     bool withIxml = true;
     bool withBext = true;
-    std::optional<std::pair<std::size_t, std::size_t>> wakesAt{};  // (channel, frame): one loud sample late in a silent channel
+    std::optional<std::pair<std::size_t, std::size_t>>
+        wakesAt{};  // (channel, frame): one loud sample late in a silent channel
     std::vector<std::int32_t> expectedNumbers{};
 };
 
@@ -216,10 +220,18 @@ TEST_F(MonoSplit, WritesEachKeptChannelWithItsOwnChunks) {
         {.label = "32-bit", .bits = 32, .channels = 2, .silent = {}, .expectedNumbers = {12, 14}},
         {.label = "float", .bits = 32, .isFloat = true, .silent = {2}, .expectedNumbers = {12, 14}},
         {.label = "no iXML, no bext", .silent = {0}, .withIxml = false, .withBext = false, .expectedNumbers = {2, 3}},
-        {.label = "odd frame count, 24-bit, no iXML", .bits = 24, .channels = 3, .silent = {1}, .frames = 7,
-         .withIxml = false, .expectedNumbers = {1, 3}},
-        {.label = "a silent channel waking after the first block", .silent = {1}, .frames = kBlockFrames + 500,
-         .wakesAt = std::make_pair(std::size_t{1}, kBlockFrames + 10), .expectedNumbers = {12, 14, 16}},
+        {.label = "odd frame count, 24-bit, no iXML",
+         .bits = 24,
+         .channels = 3,
+         .silent = {1},
+         .frames = 7,
+         .withIxml = false,
+         .expectedNumbers = {1, 3}},
+        {.label = "a silent channel waking after the first block",
+         .silent = {1},
+         .frames = kBlockFrames + 500,
+         .wakesAt = std::make_pair(std::size_t{1}, kBlockFrames + 10),
+         .expectedNumbers = {12, 14, 16}},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -234,7 +246,8 @@ TEST_F(MonoSplit, WritesEachKeptChannelWithItsOwnChunks) {
                      .channels = static_cast<std::uint16_t>(c.channels),
                      .bitsPerSample = static_cast<std::uint16_t>(c.bits)});
         if (c.withIxml) builder.chunk("iXML", ixmlWithNumbers(c.channels));
-        for (std::size_t ch = 0; ch < c.channels; ++ch) builder.chunk("ond" + std::to_string(ch + 1), "note " + std::to_string(ch));
+        for (std::size_t ch = 0; ch < c.channels; ++ch)
+            builder.chunk("ond" + std::to_string(ch + 1), "note " + std::to_string(ch));
         builder.data(samples).chunk("PEAK", peakBody(c.channels)).chunk("LIST", "after");
         const std::string bytes = builder.bytes();
         const fs::path source = dir.write("Take.WAV", bytes);
@@ -264,8 +277,11 @@ TEST_F(MonoSplit, WritesEachKeptChannelWithItsOwnChunks) {
             EXPECT_TRUE(chunkOf(chunks, "data").body == expected) << "samples differ";
 
             EXPECT_EQ(chunkOf(chunks, "ond1").body, "note " + std::to_string(channel));
-            EXPECT_EQ(std::count_if(chunks.begin(), chunks.end(), [](const RiffChunk& r) { return r.id.rfind("ond", 0) == 0; }), 1);
-            EXPECT_EQ(chunkOf(chunks, "PEAK").body, std::string(8, '\x01') + std::string(8, static_cast<char>('a' + channel)));
+            EXPECT_EQ(std::count_if(chunks.begin(), chunks.end(),
+                                    [](const RiffChunk& r) { return r.id.rfind("ond", 0) == 0; }),
+                      1);
+            EXPECT_EQ(chunkOf(chunks, "PEAK").body,
+                      std::string(8, '\x01') + std::string(8, static_cast<char>('a' + channel)));
             EXPECT_EQ(chunkOf(chunks, "LIST").body, "after");
             if (c.withBext) {
                 EXPECT_EQ(chunkOf(chunks, "bext").body, bext);
@@ -275,7 +291,8 @@ TEST_F(MonoSplit, WritesEachKeptChannelWithItsOwnChunks) {
             EXPECT_EQ(textOf(ixml, "TRACK_COUNT"), "1");
             EXPECT_EQ(textOf(ixml, "CHANNEL_INDEX"), number);
             EXPECT_EQ(textOf(ixml, "INTERLEAVE_INDEX"), "1");
-            EXPECT_EQ(textOf(ixml, "NAME"), c.withIxml ? "Mic " + std::to_string(channel + 1) : "Track " + std::to_string(channel + 1));
+            EXPECT_EQ(textOf(ixml, "NAME"),
+                      c.withIxml ? "Mic " + std::to_string(channel + 1) : "Track " + std::to_string(channel + 1));
             EXPECT_EQ(textOf(ixml, "TOTAL_FILES"), std::to_string(c.expectedNumbers.size()));
             EXPECT_EQ(textOf(ixml, "FILE_SET_INDEX"), number);
             if (c.withIxml) {
@@ -306,7 +323,9 @@ TEST_F(MonoSplit, ChoicesAndRefusals) {
         {"a silent track kept by hand", {.choices = {TrackChoice::FollowThreshold, TrackChoice::Keep}}, {0, 1, 2}, ""},
         {"a sounding track removed by hand", {.choices = {TrackChoice::Remove}}, {2}, ""},
         {"a threshold above every peak", {.threshold = 0.5}, {}, "All tracks are empty \xE2\x80\x94 nothing to keep"},
-        {"everything removed", {.choices = {TrackChoice::Remove, TrackChoice::FollowThreshold, TrackChoice::Remove}}, {},
+        {"everything removed",
+         {.choices = {TrackChoice::Remove, TrackChoice::FollowThreshold, TrackChoice::Remove}},
+         {},
          "Every track would be removed \xE2\x80\x94 nothing to keep"},
     };
     for (const ChoiceCase& c : cases) {
@@ -344,7 +363,8 @@ TEST_F(MonoSplit, IntoAnotherFolderReplacingAnEarlierSplit) {
 TEST_F(MonoSplit, AFailurePartWayLeavesNoFileOfTheSplit) {
     using platform::FileOperation;
     std::string samples;
-    for (std::size_t f = 0; f < 3 * kBlockFrames; ++f) samples += testing::pcmFrames(16, {{loud(f, 0), 0, loud(f, 2), loud(f, 3)}});
+    for (std::size_t f = 0; f < 3 * kBlockFrames; ++f)
+        samples += testing::pcmFrames(16, {{loud(f, 0), 0, loud(f, 2), loud(f, 3)}});
     const std::string bytes = WavBuilder().fmt({.channels = 4}).data(samples).bytes();
     const fs::path source = dir_.path() / "A.wav";
     testing::writeFile(source, bytes);
@@ -352,7 +372,8 @@ TEST_F(MonoSplit, AFailurePartWayLeavesNoFileOfTheSplit) {
 
     int writeCalls = 0;
     {
-        InjectedFaults count([&](FileOperation operation) { return operation == FileOperation::Write ? (++writeCalls, 0) : 0; });
+        InjectedFaults count(
+            [&](FileOperation operation) { return operation == FileOperation::Write ? (++writeCalls, 0) : 0; });
         fs::create_directory(dir_.path() / "counted");
         splitPolyWav(source, {.outputDir = dir_.path() / "counted"});
         fs::remove_all(dir_.path() / "counted");
@@ -395,8 +416,10 @@ TEST_F(MonoSplit, AFailurePartWayLeavesNoFileOfTheSplit) {
 // still going, a new take moved in) may leave files that hold neither take whole.
 TEST_F(MonoSplit, ASourceChangedDuringTheSplitLeavesNoFile) {
     using platform::FileOperation;
-    const std::string bytes = WavBuilder().fmt({.channels = 3}).data(testing::pcmFrames(16, {64, {900, 0, 700}})).bytes();
-    const std::string other = WavBuilder().fmt({.channels = 3}).data(testing::pcmFrames(16, {64, {800, 0, 600}})).bytes();
+    const std::string bytes =
+        WavBuilder().fmt({.channels = 3}).data(testing::pcmFrames(16, {64, {900, 0, 700}})).bytes();
+    const std::string other =
+        WavBuilder().fmt({.channels = 3}).data(testing::pcmFrames(16, {64, {800, 0, 600}})).bytes();
     ASSERT_EQ(bytes.size(), other.size());
     const fs::path source = dir_.path() / "A.wav";
     struct Change {

@@ -73,15 +73,17 @@ std::vector<Layout> layouts() {
         {"16 bits, one block exactly", wav(16, 3, kBlock, silentOn({0})), true},
         {"shorter than a block", wav(16, 2, 100, silentOn({1})), true},
         {"32-bit float, the first channel silent",
-         WavBuilder().fmt({.formatTag = 3, .channels = 3, .bitsPerSample = 32}).data(floatFrames(floats)).bytes(), true},
+         WavBuilder().fmt({.formatTag = 3, .channels = 3, .bitsPerSample = 32}).data(floatFrames(floats)).bytes(),
+         true},
         {"a silent channel wakes up in the last frame",
          wav(24, 8, 2 * kBlock + 5, silentOn({6, 7}, std::pair{6, 2 * kBlock + 4})), false},
         {"a silent channel wakes up in the first frame after the first block",
          wav(24, 8, 3 * kBlock, silentOn({6, 7}, std::pair{7, kBlock})), false},
-        {"the only silent channel wakes up in the last block", wav(16, 4, 2 * kBlock + 9, silentOn({2}, std::pair{2, 2 * kBlock})),
-         false},
+        {"the only silent channel wakes up in the last block",
+         wav(16, 4, 2 * kBlock + 9, silentOn({2}, std::pair{2, 2 * kBlock})), false},
         {"every channel silent in the first block, one speaks later",
-         wav(16, 3, 2 * kBlock, [](std::size_t f, std::size_t c) { return f >= kBlock && c == 1 ? loud(f, c) : 0; }), false},
+         wav(16, 3, 2 * kBlock, [](std::size_t f, std::size_t c) { return f >= kBlock && c == 1 ? loud(f, c) : 0; }),
+         false},
         {"nothing silent", wav(16, 2, kBlock + 1, silentOn({})), false},
         {"everything silent", wav(16, 2, kBlock + 1, silentOn({0, 1})), false},
         {"wide frames, the last ten of 40 channels silent", wav(24, 40, wideFrames, silentOn(lastTen)), true},
@@ -97,7 +99,10 @@ std::vector<Layout> layouts() {
              .bytes(),
          true},
         {"a data size running past the end of the file",
-         WavBuilder().fmt({.channels = 3, .bitsPerSample = 24}).chunkDeclaring("data", threeChannels, 0xFFFFFFFFu).bytes(),
+         WavBuilder()
+             .fmt({.channels = 3, .bitsPerSample = 24})
+             .chunkDeclaring("data", threeChannels, 0xFFFFFFFFu)
+             .bytes(),
          true},
         {"a partial frame after the last whole one",
          WavBuilder().fmt({.channels = 3, .bitsPerSample = 24}).data(threeChannels + "\x01\x02").bytes(), true},
@@ -133,7 +138,8 @@ Result slim(const fs::path& folder, const std::string& source, bool overwrite, S
     testing::writeFile(folder / "A.wav", source);
     Result result;
     try {
-        const SlimOutcome outcome = slimPolyWavByRoute(folder / "A.wav", {.overwrite = overwrite, .choices = choices}, route);
+        const SlimOutcome outcome =
+            slimPolyWavByRoute(folder / "A.wav", {.overwrite = overwrite, .choices = choices}, route);
         result.bytes = readFile(outcome.path);
         result.onePass = outcome.inOnePass;
         result.kept = outcome.keptChannels;
@@ -176,14 +182,26 @@ TEST(OnePassSlim, ChoicesGiveTheSameCopyEitherWay) {
         bool onePass;
     };
     const std::vector<Case> cases = {
-        {"a silent track kept, a sounding one removed", wav(24, 4, 2 * kBlock + 3, silentOn({1, 2})),
-         {Remove, Keep, FollowThreshold, FollowThreshold}, {0, 2}, true},
-        {"a track removed by choice wakes up later", wav(16, 3, 2 * kBlock, silentOn({2}, std::pair{2, kBlock + 1})),
-         {FollowThreshold, FollowThreshold, Remove}, {2}, true},
-        {"a track kept by choice wakes up later", wav(16, 3, 2 * kBlock, silentOn({1, 2}, std::pair{1, kBlock + 1})),
-         {FollowThreshold, Keep, FollowThreshold}, {2}, true},
-        {"a track following the threshold wakes up later", wav(16, 3, 2 * kBlock, silentOn({1, 2}, std::pair{2, kBlock + 1})),
-         {FollowThreshold, Keep, FollowThreshold}, {}, false},
+        {"a silent track kept, a sounding one removed",
+         wav(24, 4, 2 * kBlock + 3, silentOn({1, 2})),
+         {Remove, Keep, FollowThreshold, FollowThreshold},
+         {0, 2},
+         true},
+        {"a track removed by choice wakes up later",
+         wav(16, 3, 2 * kBlock, silentOn({2}, std::pair{2, kBlock + 1})),
+         {FollowThreshold, FollowThreshold, Remove},
+         {2},
+         true},
+        {"a track kept by choice wakes up later",
+         wav(16, 3, 2 * kBlock, silentOn({1, 2}, std::pair{1, kBlock + 1})),
+         {FollowThreshold, Keep, FollowThreshold},
+         {2},
+         true},
+        {"a track following the threshold wakes up later",
+         wav(16, 3, 2 * kBlock, silentOn({1, 2}, std::pair{2, kBlock + 1})),
+         {FollowThreshold, Keep, FollowThreshold},
+         {},
+         false},
         {"every track removed", wav(16, 2, kBlock, silentOn({})), {Remove, Remove}, {}, false},
     };
     const testing::TempDir dir;

@@ -42,8 +42,10 @@ TEST(OutputFileNames, TemporaryNamesAreHiddenOwnedByOneRunAndFitTheNameLimit) {
         {"233 bytes fit whole", spelled("", 229, 'n', ".wav"), spelled(".", 229, 'n', "_compressing-0123abcd.wav")},
         {"239 bytes", spelled("", 235, 'n', ".wav"), spelled(".", 229, 'n', "_compressing-0123abcd.wav")},
         {"255 bytes", spelled("", 251, 'n', ".wav"), spelled(".", 229, 'n', "_compressing-0123abcd.wav")},
-        {"a cut between characters", spelled("", 228, 'n', e + e + ".wav"), spelled(".", 228, 'n', "_compressing-0123abcd.wav")},
-        {"an extension longer than the room", spelled("a.", 252, 'x', ""), spelled("._compressing-0123abcd.", 232, 'x', "")},
+        {"a cut between characters", spelled("", 228, 'n', e + e + ".wav"),
+         spelled(".", 228, 'n', "_compressing-0123abcd.wav")},
+        {"an extension longer than the room", spelled("a.", 252, 'x', ""),
+         spelled("._compressing-0123abcd.", 232, 'x', "")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -64,7 +66,8 @@ TEST(OutputFileNames, TemporaryNamesAreHiddenOwnedByOneRunAndFitTheNameLimit) {
         {"A_compressing-01234567.wav", false},
         {".A_compressing-01234567.wav.part", false},
     };
-    for (const auto& [name, matches] : others) EXPECT_EQ(OutputFile::isTemporaryNameFor(name, "A.wav"), matches) << name;
+    for (const auto& [name, matches] : others)
+        EXPECT_EQ(OutputFile::isTemporaryNameFor(name, "A.wav"), matches) << name;
 }
 
 TEST(OutputFileLeftovers, OnlyFilesNoLiveRunHoldsAreRemoved) {
@@ -79,8 +82,9 @@ TEST(OutputFileLeftovers, OnlyFilesNoLiveRunHoldsAreRemoved) {
 
     OutputFile first(finalPath, 0644);
     first.write("first", 5);
-    EXPECT_THAT(namesIn(dir.path()), ElementsAre(".A_compressing-0000dddd.wav", ::testing::StartsWith(".A_compressing-"),
-                                                 ".B_compressing-0000abcd.wav", "A.wav"));
+    EXPECT_THAT(namesIn(dir.path()),
+                ElementsAre(".A_compressing-0000dddd.wav", ::testing::StartsWith(".A_compressing-"),
+                            ".B_compressing-0000abcd.wav", "A.wav"));
     {
         OutputFile second(finalPath, 0644);
         second.write("second", 6);
@@ -89,7 +93,8 @@ TEST(OutputFileLeftovers, OnlyFilesNoLiveRunHoldsAreRemoved) {
     first.commit();
     EXPECT_EQ(readFile(finalPath), "first");
     EXPECT_EQ(readFile(dir.path() / ".B_compressing-0000abcd.wav"), "another file's leftover");
-    EXPECT_THAT(namesIn(dir.path()), ElementsAre(".A_compressing-0000dddd.wav", ".B_compressing-0000abcd.wav", "A.wav"));
+    EXPECT_THAT(namesIn(dir.path()),
+                ElementsAre(".A_compressing-0000dddd.wav", ".B_compressing-0000abcd.wav", "A.wav"));
 }
 
 TEST(OutputFileLeftovers, AFolderRenamedMeanwhileKeepsNothing) {

@@ -110,8 +110,9 @@ TEST(ReadFaults, AFailedReadFailsTheFileAndChangesNothing) {
              {std::vector<std::string>{"slim", "--overwrite", source.string()}, {"slim", source.string()}}) {
             const CliRun run = runCli(slim);
             EXPECT_EQ(run.status, 1);
-            EXPECT_EQ(run.out, "take.wav: Could not read source file (Input/output error)\n"
-                               "Removed empty tracks from 0 file(s). 1 failed.\n");
+            EXPECT_EQ(run.out,
+                      "take.wav: Could not read source file (Input/output error)\n"
+                      "Removed empty tracks from 0 file(s). 1 failed.\n");
             EXPECT_EQ(readFile(source), take);
             EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
         }

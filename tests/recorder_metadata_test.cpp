@@ -52,9 +52,12 @@ TEST_F(RecorderMetadataFile, TimecodeComesFromBextOrIxml) {
         std::uint32_t sampleRate;
         const char* timecode;
     };
-    const Case cases[] = {{172800000, "", 48000, "01:00:00:00"}, {3600ull * 48000 + 24000, "", 48000, "01:00:00:12"},
-                          {172800000, ntsc, 48000, "01:00:00:15"},  {std::nullopt, ntsc, 48000, "01:00:00:15"},
-                          {std::nullopt, ixmlDocument(rate("25")), 48000, ""}, {172800000, "", 0, ""}};
+    const Case cases[] = {{172800000, "", 48000, "01:00:00:00"},
+                          {3600ull * 48000 + 24000, "", 48000, "01:00:00:12"},
+                          {172800000, ntsc, 48000, "01:00:00:15"},
+                          {std::nullopt, ntsc, 48000, "01:00:00:15"},
+                          {std::nullopt, ixmlDocument(rate("25")), 48000, ""},
+                          {172800000, "", 0, ""}};
     for (const Case& c : cases)
         EXPECT_EQ(analyze(c.bext, c.ixml, c.sampleRate).timecode, c.timecode) << c.ixml << " at " << c.sampleRate;
 }
@@ -115,7 +118,12 @@ TEST(RecorderMetadata, TimecodeElementsSetRateAndTimeStamp) {
 }
 
 TEST(RecorderMetadata, TimecodeText) {
-    struct Case { std::uint64_t timeReference; std::int32_t sampleRate; double rate; const char* text; };
+    struct Case {
+        std::uint64_t timeReference;
+        std::int32_t sampleRate;
+        double rate;
+        const char* text;
+    };
     const Case cases[] = {
         {48000 * 10 - 1, 48000, 25, "00:00:09:24"},  // frames never reach the rate
         {72000, 48000, 25, "00:00:01:13"},           // 12.5 frames round half up
@@ -141,7 +149,10 @@ TEST(RecorderMetadata, TrackNames) {
     std::string twenty, tenEmpty;
     for (int i = 1; i <= 20; ++i) twenty += track("<NAME>N" + std::to_string(i) + "</NAME>");
     for (int i = 1; i <= 10; ++i) tenEmpty += track("");
-    struct Case { std::string ixml; Names names; };
+    struct Case {
+        std::string ixml;
+        Names names;
+    };
     const Case cases[] = {
         {"<TRACK_LIST>" + namedTrack("3", "C") + namedTrack("1", "A") + namedTrack("2", "B") + "</TRACK_LIST>",
          {"A", "B", "C"}},

@@ -29,10 +29,11 @@ std::string wideWav(const std::string& form, std::uint64_t dataSize, const std::
     const std::string rest = WavBuilder().fmt({}).chunkDeclaring("data", kSamples, kDeferred).bytes().substr(12);
     const std::uint64_t riffSize = 4 + 8 + 28 + rest.size() + afterAudio.size();
     return WavBuilder()
-        .signature(form, "WAVE")
-        .riffSizeField(kDeferred)
-        .chunk("ds64", ds64Body(riffSize, dataSize, dataSize / 4))
-        .bytes() + rest + afterAudio;
+               .signature(form, "WAVE")
+               .riffSizeField(kDeferred)
+               .chunk("ds64", ds64Body(riffSize, dataSize, dataSize / 4))
+               .bytes() +
+           rest + afterAudio;
 }
 
 struct OpenResult {
@@ -79,9 +80,9 @@ const std::string kFmtAndData = WavBuilder().fmt({}).chunkDeclaring("data", kSam
 INSTANTIATE_TEST_SUITE_P(
     Cases, RiffForms,
     ::testing::Values(
-        FormCase{"Rf64", wideWav("RF64", 16), {"", 16, false}},
-        FormCase{"Bw64", wideWav("BW64", 16), {"", 16, false}},
-        FormCase{"Rf64ChunksAfterTheAudio", wideWav("RF64", 16, WavBuilder().chunk("LIST", "info").bytes().substr(12)),
+        FormCase{"Rf64", wideWav("RF64", 16), {"", 16, false}}, FormCase{"Bw64", wideWav("BW64", 16), {"", 16, false}},
+        FormCase{"Rf64ChunksAfterTheAudio",
+                 wideWav("RF64", 16, WavBuilder().chunk("LIST", "info").bytes().substr(12)),
                  {"", 16, false}},
         FormCase{"Rf64WithADataSizeItsOwnHeaderStates",
                  WavBuilder().signature("RF64", "WAVE").chunk("ds64", ds64Body(0, 0, 0)).fmt({}).data(kSamples).bytes(),
@@ -96,16 +97,22 @@ INSTANTIATE_TEST_SUITE_P(
                  {"", 16, false}},
         FormCase{"Rf64UnfinalisedDs64", wideWav("RF64", 0), {"", 16, true}},
         FormCase{"PlainRiffIdWithAds64Chunk",
-                 WavBuilder().chunk("ds64", ds64Body(0, 0, 0)).fmt({}).data(kSamples).bytes(), {"", 16, false}},
-        FormCase{"MissingDs64", WavBuilder().signature("RF64", "WAVE").fmt({}).data(kSamples).bytes(),
+                 WavBuilder().chunk("ds64", ds64Body(0, 0, 0)).fmt({}).data(kSamples).bytes(),
+                 {"", 16, false}},
+        FormCase{"MissingDs64",
+                 WavBuilder().signature("RF64", "WAVE").fmt({}).data(kSamples).bytes(),
                  {"Invalid ds64 chunk", 0, false}},
-        FormCase{"Ds64TooShort", withDs64("RF64", ds64Body(0, 16, 4).substr(0, 24), kFmtAndData),
+        FormCase{"Ds64TooShort",
+                 withDs64("RF64", ds64Body(0, 16, 4).substr(0, 24), kFmtAndData),
                  {"Invalid ds64 chunk", 0, false}},
-        FormCase{"Ds64CutByTheEndOfTheFile", withDs64("BW64", ds64Body(0, 16, 4), "").substr(0, 30),
+        FormCase{"Ds64CutByTheEndOfTheFile",
+                 withDs64("BW64", ds64Body(0, 16, 4), "").substr(0, 30),
                  {"Invalid ds64 chunk", 0, false}},
-        FormCase{"Ds64DataSizePastTheEndOfTheFile", withDs64("RF64", ds64Body(0, 1ull << 40, 4), kFmtAndData),
+        FormCase{"Ds64DataSizePastTheEndOfTheFile",
+                 withDs64("RF64", ds64Body(0, 1ull << 40, 4), kFmtAndData),
                  {"Invalid ds64 chunk", 0, false}},
-        FormCase{"Ds64RiffSizePastTheEndOfTheFile", withDs64("RF64", ds64Body(~0ull, 16, 4), kFmtAndData),
+        FormCase{"Ds64RiffSizePastTheEndOfTheFile",
+                 withDs64("RF64", ds64Body(~0ull, 16, 4), kFmtAndData),
                  {"Invalid ds64 chunk", 0, false}},
         FormCase{"Ds64TableLongerThanItsChunk",
                  withDs64("RF64", ds64Body(0, 16, 4).replace(24, 4, "\x01\x00\x00\x00"s), kFmtAndData),
@@ -116,20 +123,27 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"Ds64TableSizePastTheEndOfTheFile",
                  withDs64("RF64", ds64Body(0, 16, 4, {{"LIST", 1ull << 40}}), kFmtAndData),
                  {"Invalid ds64 chunk", 0, false}},
-        FormCase{"Rf64WrongFormType", WavBuilder().signature("RF64", "AVI ").bytes(), {"Not a RIFF/WAVE file", 0, false}},
-        FormCase{"UnfinalisedDataSizeZero", WavBuilder().fmt({}).chunkDeclaring("data", kSamples, 0).bytes(),
+        FormCase{
+            "Rf64WrongFormType", WavBuilder().signature("RF64", "AVI ").bytes(), {"Not a RIFF/WAVE file", 0, false}},
+        FormCase{"UnfinalisedDataSizeZero",
+                 WavBuilder().fmt({}).chunkDeclaring("data", kSamples, 0).bytes(),
                  {"", 16, true}},
-        FormCase{"UnfinalisedDataSizeAllOnes", WavBuilder().fmt({}).chunkDeclaring("data", kSamples, kDeferred).bytes(),
+        FormCase{"UnfinalisedDataSizeAllOnes",
+                 WavBuilder().fmt({}).chunkDeclaring("data", kSamples, kDeferred).bytes(),
                  {"", 16, true}},
         FormCase{"UnfinalisedRiffSizeZeroToo",
-                 WavBuilder().riffSizeField(0).fmt({}).chunkDeclaring("data", kSamples, 0).bytes(), {"", 16, true}},
+                 WavBuilder().riffSizeField(0).fmt({}).chunkDeclaring("data", kSamples, 0).bytes(),
+                 {"", 16, true}},
         FormCase{"EmptyDataChunkWithChunksAfterIt",
-                 WavBuilder().fmt({}).data("").chunk("LIST", "info").bytes(), {"", 0, false}},
+                 WavBuilder().fmt({}).data("").chunk("LIST", "info").bytes(),
+                 {"", 0, false}},
         FormCase{"EmptyDataChunkAtTheEnd", WavBuilder().fmt({}).data("").bytes(), {"", 0, false}},
         FormCase{"SampleRateBeyondASignedInt",
-                 WavBuilder().fmt({.sampleRate = 0x80000000u}).data(kSamples).bytes(), {"Invalid fmt chunk", 0, false}},
+                 WavBuilder().fmt({.sampleRate = 0x80000000u}).data(kSamples).bytes(),
+                 {"Invalid fmt chunk", 0, false}},
         FormCase{"HighestSampleRateARecordHolds",
-                 WavBuilder().fmt({.sampleRate = 0x7FFFFFFFu}).data(kSamples).bytes(), {"", 16, false}}),
+                 WavBuilder().fmt({.sampleRate = 0x7FFFFFFFu}).data(kSamples).bytes(),
+                 {"", 16, false}}),
     [](const auto& info) { return info.param.name; });
 
 TEST(RiffForms, AnUnfinalisedTakeIsReportedWithTheLengthOfItsAudio) {
@@ -154,7 +168,8 @@ protected:
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer_, size_ - pos_));
         std::memset(buffer_, 0, n);
         if (pos_ < head_.size()) {
-            std::memcpy(buffer_, head_.data() + pos_, std::min<std::size_t>(n, head_.size() - static_cast<std::size_t>(pos_)));
+            std::memcpy(buffer_, head_.data() + pos_,
+                        std::min<std::size_t>(n, head_.size() - static_cast<std::size_t>(pos_)));
         }
         setg(buffer_, buffer_, buffer_ + n);
         start_ = pos_;
@@ -183,7 +198,8 @@ private:
 
 TEST(RiffForms, APlainRiffTakePast4GiBWhoseSizesWrappedRunsToTheEndOfTheFile) {
     // Both channels loud from the first frame, so the analysis stops after its first block.
-    const std::string head = WavBuilder().fmt({}).chunkDeclaring("data", pcmFrames(16, Frames(4, {1000, -1000})), 1000).bytes();
+    const std::string head =
+        WavBuilder().fmt({}).chunkDeclaring("data", pcmFrames(16, Frames(4, {1000, -1000})), 1000).bytes();
     const std::uint64_t dataBytes = 1000 + (std::uint64_t{1} << 32);
     SparseFile file(head, head.size() - kSamples.size() + dataBytes);
     std::istream in(&file);
@@ -194,12 +210,13 @@ TEST(RiffForms, APlainRiffTakePast4GiBWhoseSizesWrappedRunsToTheEndOfTheFile) {
 }
 
 TEST(RiffForms, AnAdmDocumentDoesNotHideTheTrackNamesOfTheIxml) {
-    const std::string bytes = WavBuilder()
-                                  .fmt({})
-                                  .chunk("iXML", "<BWFXML><TRACK_LIST><TRACK><NAME>Boom</NAME></TRACK></TRACK_LIST></BWFXML>")
-                                  .chunk("axml", "<?xml version=\"1.0\"?><ebuCoreMain><TRACK><NAME>x</NAME></TRACK></ebuCoreMain>")
-                                  .data(kSamples)
-                                  .bytes();
+    const std::string bytes =
+        WavBuilder()
+            .fmt({})
+            .chunk("iXML", "<BWFXML><TRACK_LIST><TRACK><NAME>Boom</NAME></TRACK></TRACK_LIST></BWFXML>")
+            .chunk("axml", "<?xml version=\"1.0\"?><ebuCoreMain><TRACK><NAME>x</NAME></TRACK></ebuCoreMain>")
+            .data(kSamples)
+            .bytes();
     std::istringstream in(bytes);
     const PolyWavInfo record = analyzePolyWav(in, "take.wav", kThreshold);
     ASSERT_EQ(record.tracks.size(), 2u);

@@ -36,7 +36,8 @@ std::string largeRecording() {
 
 // Starts the program with `args`, its output going to `outputFile` (or nowhere), its files
 // limited to `fileSizeLimit` bytes when that is given.
-pid_t startCli(const std::vector<std::string>& args, const fs::path& outputFile = "/dev/null", rlim_t fileSizeLimit = 0) {
+pid_t startCli(const std::vector<std::string>& args, const fs::path& outputFile = "/dev/null",
+               rlim_t fileSizeLimit = 0) {
     const pid_t child = fork();
     if (child == 0) {
         const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -104,7 +105,8 @@ int exitStatusOf(pid_t child) {
 }
 
 std::vector<std::string> slimArgs(bool overwrite, const fs::path& path) {
-    return overwrite ? std::vector<std::string>{"slim", "--overwrite", path.string()} : std::vector<std::string>{"slim", path.string()};
+    return overwrite ? std::vector<std::string>{"slim", "--overwrite", path.string()}
+                     : std::vector<std::string>{"slim", path.string()};
 }
 
 // Names a user sees in the folder: hidden files left out.
@@ -130,14 +132,16 @@ TEST(SlimKill, AKilledSlimLeavesTheSourceWholeAndNothingThatLooksFinished) {
 
     const std::vector<KillPoint> points = {
         {"at once", [](std::uintmax_t, std::uintmax_t) { return true; }},
-        {"during the analysis", [](std::uintmax_t, std::uintmax_t) {
+        {"during the analysis",
+         [](std::uintmax_t, std::uintmax_t) {
              std::this_thread::sleep_for(std::chrono::milliseconds(20));
              return true;
          }},
         {"as the temporary file appears", [](std::uintmax_t size, std::uintmax_t) { return size > 0; }},
         {"a third through the copy", [](std::uintmax_t size, std::uintmax_t full) { return size > full / 3; }},
         {"two thirds through the copy", [](std::uintmax_t size, std::uintmax_t full) { return size > full / 3 * 2; }},
-        {"with the copy complete, before the rename", [](std::uintmax_t size, std::uintmax_t full) { return size == full; }},
+        {"with the copy complete, before the rename",
+         [](std::uintmax_t size, std::uintmax_t full) { return size == full; }},
     };
     int struckPartWay = 0;
     for (const bool overwrite : {false, true}) {
@@ -173,8 +177,9 @@ TEST(SlimKill, AKilledSlimLeavesTheSourceWholeAndNothingThatLooksFinished) {
             } else {
                 EXPECT_TRUE(holdsExactly(path, source)) << "the source must never be damaged";
             }
-            const std::vector<std::string> expectedNames =
-                finished && !overwrite ? std::vector<std::string>{"A.wav", "A_SLIM.wav"} : std::vector<std::string>{"A.wav"};
+            const std::vector<std::string> expectedNames = finished && !overwrite
+                                                               ? std::vector<std::string>{"A.wav", "A_SLIM.wav"}
+                                                               : std::vector<std::string>{"A.wav"};
             EXPECT_EQ(visibleNames(dir.path()), expectedNames);
             std::vector<fs::path> expectedScan;
             for (const std::string& name : expectedNames) expectedScan.push_back(dir.path() / name);
@@ -228,7 +233,8 @@ TEST(SlimSignals, AFileGrownPastTheSizeLimitFailsThatFileAlone) {
         args.push_back(second.string());
         const int status = exitStatusOf(startCli(args, output, 1 << 20));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
-        EXPECT_THAT(testing::readFile(output), ::testing::StartsWith("A.wav: Could not write output file (File too large)\n"));
+        EXPECT_THAT(testing::readFile(output),
+                    ::testing::StartsWith("A.wav: Could not write output file (File too large)\n"));
         EXPECT_TRUE(holdsExactly(first, large));
         EXPECT_THAT(temporaryFilesIn(dir.path()), ::testing::IsEmpty());
         fs::remove(dir.path() / "B_SLIM.wav");
@@ -262,7 +268,8 @@ TEST(SlimRaces, ASourceReplacedDuringTheSlimSurvivesIntact) {
     int struck = 0;
     for (const bool byRename : {true, false}) {
         for (const bool overwrite : {false, true}) {
-            SCOPED_TRACE(std::string(byRename ? "moved in" : "rewritten in place") + (overwrite ? ", overwrite" : ", _SLIM"));
+            SCOPED_TRACE(std::string(byRename ? "moved in" : "rewritten in place") +
+                         (overwrite ? ", overwrite" : ", _SLIM"));
             const testing::TempDir dir;
             const fs::path path = dir.write("S.WAV", take);
             const fs::path output = dir.path() / ".output.txt";

@@ -33,13 +33,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
-using ::testing::ThrowsMessage;
 using testing::fmtBody;
 using testing::Format;
 using testing::parseChunks;
 using testing::pcmFrames;
 using testing::readFile;
 using testing::RiffChunk;
+using ::testing::ThrowsMessage;
 using testing::WavBuilder;
 
 constexpr double kThreshold = 0.001;
@@ -76,7 +76,9 @@ bool failsToWriteOnAFullDisk(const std::function<void()>& call) {
 // Sets a read fault injector for the lifetime of the object.
 class InjectedReadFaults {
 public:
-    explicit InjectedReadFaults(platform::ReadFaultInjector injector) { platform::setReadFaultInjector(std::move(injector)); }
+    explicit InjectedReadFaults(platform::ReadFaultInjector injector) {
+        platform::setReadFaultInjector(std::move(injector));
+    }
     ~InjectedReadFaults() { platform::setReadFaultInjector({}); }
     InjectedReadFaults(const InjectedReadFaults&) = delete;
     InjectedReadFaults& operator=(const InjectedReadFaults&) = delete;
@@ -119,7 +121,8 @@ TEST_F(SlimWriter, RefusesWithoutWritingAnyFile) {
     const std::string samples = pcmFrames(16, {{100, 0}, {-100, 0}});
     const std::vector<std::pair<std::string, std::string>> cases = {
         {WavBuilder().fmt({}).data(pcmFrames(16, {{1000, 1000}})).bytes(), "No empty tracks to remove"},
-        {WavBuilder().fmt({}).data(pcmFrames(16, {{1, -1}})).bytes(), "All tracks are empty \xE2\x80\x94 nothing to keep"},
+        {WavBuilder().fmt({}).data(pcmFrames(16, {{1, -1}})).bytes(),
+         "All tracks are empty \xE2\x80\x94 nothing to keep"},
         {WavBuilder().fmt({.bitsPerSample = 8}).data("\x80\x01").bytes(), "Unsupported bit depth"},
         {WavBuilder().chunk("fmt ", fmtBody({}).substr(0, 14)).data(samples).bytes(), "Invalid fmt chunk"},
         {WavBuilder().fmt({.blockAlign = 2}).data(samples).bytes(), "Invalid format"},
@@ -146,7 +149,8 @@ struct LayoutCase {
 };
 
 // The samples of `channels`, `width` bytes each, from interleaved frames of `stride` bytes.
-std::string channelBytes(std::string_view samples, std::size_t stride, std::size_t width, const std::vector<std::size_t>& channels) {
+std::string channelBytes(std::string_view samples, std::size_t stride, std::size_t width,
+                         const std::vector<std::size_t>& channels) {
     std::string out;
     for (std::size_t frame = 0; frame + stride <= samples.size(); frame += stride) {
         for (std::size_t c : channels) out.append(samples.substr(frame + c * width, width));
@@ -163,64 +167,101 @@ std::vector<LayoutCase> layoutCases() {
     const std::vector<std::string> audioOnly = {"fmt ", "iXML", "data"};
     std::vector<LayoutCase> cases;
     // Full-scale and odd values on loud channels, a whisper on quiet ones.
-    const std::string six = pcmFrames(24, {{8388607, 3, 1, -7, 2, 8388606}, {-8388608, -2, -1, 12345, 0, -8388607}, {4194304, 0, 65536, -65536, -3, 1}});
-    cases.push_back({"six 24-bit channels losing two", WavBuilder().fmt({.channels = 6, .bitsPerSample = 24}).data(six).bytes(), audioOnly,
-                     {{"fmt ", std::string("\xFE\xFF\x04\x00\x80\xBB\x00\x00\x00\xCA\x08\x00\x0C\x00\x18\x00\x16\x00\x18\x00"
-                                           "\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 40)},
-                      {"iXML", buildTrackListIxml({"Track 1", "Track 3", "Track 4", "Track 6"})},
-                      {"data", channelBytes(six, 18, 3, {0, 2, 3, 5})}}});
+    const std::string six = pcmFrames(
+        24,
+        {{8388607, 3, 1, -7, 2, 8388606}, {-8388608, -2, -1, 12345, 0, -8388607}, {4194304, 0, 65536, -65536, -3, 1}});
+    cases.push_back(
+        {"six 24-bit channels losing two",
+         WavBuilder().fmt({.channels = 6, .bitsPerSample = 24}).data(six).bytes(),
+         audioOnly,
+         {{"fmt ", std::string("\xFE\xFF\x04\x00\x80\xBB\x00\x00\x00\xCA\x08\x00\x0C\x00\x18\x00\x16\x00\x18\x00"
+                               "\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71",
+                               40)},
+          {"iXML", buildTrackListIxml({"Track 1", "Track 3", "Track 4", "Track 6"})},
+          {"data", channelBytes(six, 18, 3, {0, 2, 3, 5})}}});
     // Integer samples that a trip through floats would change: full scale at every depth, 16385
     // and 24576 at 16 bits, 123456789 at 32.
     for (int bits : {16, 24, 32}) {
         Frames frames;
-        for (std::int32_t v : {INT32_MAX, INT32_MIN, 0x40010000, 0x60000000, 123456789}) frames.push_back({0, v >> (32 - bits), 0, ~v >> (32 - bits)});
+        for (std::int32_t v : {INT32_MAX, INT32_MIN, 0x40010000, 0x60000000, 123456789})
+            frames.push_back({0, v >> (32 - bits), 0, ~v >> (32 - bits)});
         const auto depth = static_cast<std::uint16_t>(bits);
         const std::string samples = pcmFrames(bits, frames);
-        cases.push_back({std::to_string(bits) + "-bit samples", WavBuilder().fmt({.channels = 4, .bitsPerSample = depth}).data(samples).bytes(),
+        cases.push_back({std::to_string(bits) + "-bit samples",
+                         WavBuilder().fmt({.channels = 4, .bitsPerSample = depth}).data(samples).bytes(),
                          audioOnly,
-                         {{"fmt ", fmtBody({.channels = 2, .bitsPerSample = depth})}, {"data", channelBytes(samples, bits / 2, bits / 8, {1, 3})}}});
+                         {{"fmt ", fmtBody({.channels = 2, .bitsPerSample = depth})},
+                          {"data", channelBytes(samples, bits / 2, bits / 8, {1, 3})}}});
     }
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const std::string floats = testing::floatFrames({{0.5f, 0.0f, 1.5f, -0.0f, -2.0f}, {-1.0f, 0.0f, nan, 0.0f, 1e-30f}});
-    cases.push_back({"float samples, three kept", WavBuilder().fmt({.formatTag = 3, .channels = 5, .bitsPerSample = 32}).data(floats).bytes(),
+    const std::string floats =
+        testing::floatFrames({{0.5f, 0.0f, 1.5f, -0.0f, -2.0f}, {-1.0f, 0.0f, nan, 0.0f, 1e-30f}});
+    cases.push_back({"float samples, three kept",
+                     WavBuilder().fmt({.formatTag = 3, .channels = 5, .bitsPerSample = 32}).data(floats).bytes(),
                      audioOnly,
                      {{"fmt ", fmtBody({.channels = 3, .bitsPerSample = 32, .extensible = true, .subFormat = 3})},
                       {"data", channelBytes(floats, 20, 4, {0, 2, 4})}}});
-    cases.push_back({"float samples at 96 kHz of an extensible source, two kept",
-                     WavBuilder().fmt({.channels = 3, .sampleRate = 96000, .bitsPerSample = 32, .extensible = true, .subFormat = 3})
-                         .data(testing::floatFrames({{0.5f, -0.0f, -3.0f}})).bytes(),
-                     audioOnly,
-                     {{"fmt ", fmtBody({.formatTag = 3, .channels = 2, .sampleRate = 96000, .bitsPerSample = 32})},
-                      {"data", testing::floatFrames({{0.5f, -3.0f}})}}});
-    const std::string padded = pcmFrames(16, {{1000, 0, 2000, 3000, 0}}) + "PAD!" + pcmFrames(16, {{-1000, 0, -2000, -3000, 0}}) + "PAD!";
-    cases.push_back({"frames with 4 bytes of padding", WavBuilder().fmt({.channels = 5, .blockAlign = 14}).data(padded).bytes(), audioOnly,
-                     {{"fmt ", fmtBody({.channels = 3, .extensible = true})}, {"data", channelBytes(padded, 14, 2, {0, 2, 3})}}});
+    cases.push_back(
+        {"float samples at 96 kHz of an extensible source, two kept",
+         WavBuilder()
+             .fmt({.channels = 3, .sampleRate = 96000, .bitsPerSample = 32, .extensible = true, .subFormat = 3})
+             .data(testing::floatFrames({{0.5f, -0.0f, -3.0f}}))
+             .bytes(),
+         audioOnly,
+         {{"fmt ", fmtBody({.formatTag = 3, .channels = 2, .sampleRate = 96000, .bitsPerSample = 32})},
+          {"data", testing::floatFrames({{0.5f, -3.0f}})}}});
+    const std::string padded =
+        pcmFrames(16, {{1000, 0, 2000, 3000, 0}}) + "PAD!" + pcmFrames(16, {{-1000, 0, -2000, -3000, 0}}) + "PAD!";
+    cases.push_back(
+        {"frames with 4 bytes of padding",
+         WavBuilder().fmt({.channels = 5, .blockAlign = 14}).data(padded).bytes(),
+         audioOnly,
+         {{"fmt ", fmtBody({.channels = 3, .extensible = true})}, {"data", channelBytes(padded, 14, 2, {0, 2, 3})}}});
 
     const std::string loud = pcmFrames(16, {{0, 700}, {0, -700}});
     const std::string keptLoud = pcmFrames(16, {{700}, {-700}});
     const std::string bext = testing::bextBody(123456789);
     const std::string ixml = "<BWFXML></BWFXML>";
-    cases.push_back({"bext first stays first", WavBuilder().chunk("bext", bext).fmt({}).chunk("iXML", ixml).data(loud).bytes(),
-                     {"bext", "fmt ", "iXML", "data"}, {{"bext", bext}}});
-    cases.push_back({"bext second moves behind fmt", WavBuilder().chunk("iXML", ixml).chunk("bext", bext).fmt({}).data(loud).bytes(),
-                     {"fmt ", "iXML", "bext", "data"}, {{"bext", bext}}});
-    cases.push_back({"iXML after the audio stays there", WavBuilder().chunk("bext", bext).fmt({}).data(loud).chunk("iXML", ixml).bytes(),
-                     {"bext", "fmt ", "data", "iXML"}, {}});
+    cases.push_back({"bext first stays first",
+                     WavBuilder().chunk("bext", bext).fmt({}).chunk("iXML", ixml).data(loud).bytes(),
+                     {"bext", "fmt ", "iXML", "data"},
+                     {{"bext", bext}}});
+    cases.push_back({"bext second moves behind fmt",
+                     WavBuilder().chunk("iXML", ixml).chunk("bext", bext).fmt({}).data(loud).bytes(),
+                     {"fmt ", "iXML", "bext", "data"},
+                     {{"bext", bext}}});
+    cases.push_back({"iXML after the audio stays there",
+                     WavBuilder().chunk("bext", bext).fmt({}).data(loud).chunk("iXML", ixml).bytes(),
+                     {"bext", "fmt ", "data", "iXML"},
+                     {}});
     cases.push_back({"the last data chunk wins",
-                     WavBuilder().fmt({}).data(pcmFrames(16, {{9, 9}})).chunk("LIST", "between").data(loud).chunk("cue ", "after!").bytes(),
-                     {"fmt ", "iXML", "data", "LIST", "cue "}, {{"data", keptLoud}, {"LIST", "between"}}});
+                     WavBuilder()
+                         .fmt({})
+                         .data(pcmFrames(16, {{9, 9}}))
+                         .chunk("LIST", "between")
+                         .data(loud)
+                         .chunk("cue ", "after!")
+                         .bytes(),
+                     {"fmt ", "iXML", "data", "LIST", "cue "},
+                     {{"data", keptLoud}, {"LIST", "between"}}});
     // A size field is only a claim: the copy holds what the source holds, and says so.
-    cases.push_back({"metadata cut short is written with the bytes present", WavBuilder().fmt({}).data(loud).chunkDeclaring("tail", "xyz", 1001).bytes(),
-                     {"fmt ", "iXML", "data", "tail"}, {{"tail", "xyz"}}});
+    cases.push_back({"metadata cut short is written with the bytes present",
+                     WavBuilder().fmt({}).data(loud).chunkDeclaring("tail", "xyz", 1001).bytes(),
+                     {"fmt ", "iXML", "data", "tail"},
+                     {{"tail", "xyz"}}});
     cases.push_back({"a chunk claiming nearly 4 GiB is written with the bytes present",
                      WavBuilder().fmt({}).data(loud).chunkDeclaring("JUNK", "abc", 0xFFFFFFF0u).bytes(),
-                     {"fmt ", "iXML", "data", "JUNK"}, {{"JUNK", "abc"}}});
+                     {"fmt ", "iXML", "data", "JUNK"},
+                     {{"JUNK", "abc"}}});
     const std::string oddData = pcmFrames(24, {{100000, 0, 100000, 100000}, {1, 0, 2, 3}, {4, 0, 5, 6}});
-    cases.push_back({"odd data size", WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).data(oddData).bytes(), audioOnly,
+    cases.push_back({"odd data size",
+                     WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).data(oddData).bytes(),
+                     audioOnly,
                      {{"data", channelBytes(oddData, 12, 3, {0, 2, 3})}}});
     const std::string shortData = pcmFrames(16, {{0, 700, 800}, {0, -700, -800}, {0, 1, 2}});
     cases.push_back({"sample data shorter than declared, ending in a partial frame",
-                     WavBuilder().fmt({.channels = 3}).chunkDeclaring("data", shortData + "\x01\x02", 6000).bytes(), audioOnly,
+                     WavBuilder().fmt({.channels = 3}).chunkDeclaring("data", shortData + "\x01\x02", 6000).bytes(),
+                     audioOnly,
                      {{"data", channelBytes(shortData, 6, 2, {1, 2})}}});
 
     const std::string fourTracks =
@@ -230,22 +271,37 @@ std::vector<LayoutCase> layoutCases() {
         "<TRACK><INTERLEAVE_INDEX>3</INTERLEAVE_INDEX><NAME>Lav 2</NAME></TRACK>"
         "<TRACK><INTERLEAVE_INDEX>4</INTERLEAVE_INDEX><NAME>Lav 3</NAME></TRACK>"
         "</TRACK_LIST></BWFXML>";
-    cases.push_back({"channel-describing chunks follow the kept channels",
-                     WavBuilder().fmt({.channels = 4}).chunk("IXML", fourTracks).data(pcmFrames(16, {{900, 0, 900, 900}}))
-                         .chunk("ond1", "first").chunk("ond2", "second").chunk("ond3", "third").bytes(),
-                     {"fmt ", "iXML", "data", "ond1", "ond2"},
-                     {{"iXML", "<BWFXML>" + buildTrackListInner({"Boom", "Lav 2", "Lav 3"}) + "</BWFXML>"}, {"ond2", "third"}}});
+    cases.push_back(
+        {"channel-describing chunks follow the kept channels",
+         WavBuilder()
+             .fmt({.channels = 4})
+             .chunk("IXML", fourTracks)
+             .data(pcmFrames(16, {{900, 0, 900, 900}}))
+             .chunk("ond1", "first")
+             .chunk("ond2", "second")
+             .chunk("ond3", "third")
+             .bytes(),
+         {"fmt ", "iXML", "data", "ond1", "ond2"},
+         {{"iXML", "<BWFXML>" + buildTrackListInner({"Boom", "Lav 2", "Lav 3"}) + "</BWFXML>"}, {"ond2", "third"}}});
     const std::string twoTracks = "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT></TRACK_LIST></BWFXML>";
-    cases.push_back({"iXML cut short at the end", WavBuilder().fmt({}).data(loud).chunkDeclaring("iXML", twoTracks, 5000).bytes(),
-                     {"fmt ", "data", "iXML"}, {{"iXML", "<BWFXML>" + buildTrackListInner({"Track 2"}) + "</BWFXML>"}}});
+    cases.push_back({"iXML cut short at the end",
+                     WavBuilder().fmt({}).data(loud).chunkDeclaring("iXML", twoTracks, 5000).bytes(),
+                     {"fmt ", "data", "iXML"},
+                     {{"iXML", "<BWFXML>" + buildTrackListInner({"Track 2"}) + "</BWFXML>"}}});
 
     // Zoom H4n: both channels hold only noise; a threshold between their peaks (0.000122 and
     // 0.000153) keeps the second.
     const std::string zoom = readFile(kData / "STE-000.wav");
     const auto zoomChunks = parseChunks(zoom);
-    cases.push_back({"Zoom H4n recording", zoom, {"bext", "fmt ", "iXML", "data", "cue ", "list"},
-                     {{"bext", zoomChunks[0].body}, {"fmt ", fmtBody({.channels = 1})}, {"iXML", buildTrackListIxml({"Track 2"})},
-                      {"data", channelBytes(zoomChunks[2].body, 4, 2, {1})}, {"cue ", zoomChunks[3].body}, {"list", zoomChunks[4].body}},
+    cases.push_back({"Zoom H4n recording",
+                     zoom,
+                     {"bext", "fmt ", "iXML", "data", "cue ", "list"},
+                     {{"bext", zoomChunks[0].body},
+                      {"fmt ", fmtBody({.channels = 1})},
+                      {"iXML", buildTrackListIxml({"Track 2"})},
+                      {"data", channelBytes(zoomChunks[2].body, 4, 2, {1})},
+                      {"cue ", zoomChunks[3].body},
+                      {"list", zoomChunks[4].body}},
                      0.00014});
     // Nuendo 5.1, digital silence with a 2-byte `Fake` chunk and iXML after the audio: four
     // channels get a signal here.
@@ -255,11 +311,18 @@ std::vector<LayoutCase> layoutCases() {
     const std::string& nuendoIxml = nuendoChunks[5].body;
     const std::size_t listStart = nuendoIxml.find("<TRACK_LIST>");
     const std::size_t listEnd = nuendoIxml.find("</TRACK_LIST>") + 13;
-    cases.push_back({"Nuendo 5.1 recording", nuendo, {"fmt ", "JUNK", "bext", "Fake", "data", "iXML"},
-                     {{"fmt ", fmtBody({.channels = 4, .bitsPerSample = 24, .extensible = true})}, {"JUNK", nuendoChunks[0].body},
-                      {"bext", nuendoChunks[1].body}, {"Fake", nuendoChunks[2].body}, {"data", channelBytes(nuendoChunks[4].body, 18, 3, {0, 1, 2, 4})},
-                      {"iXML", nulFilled(nuendoIxml.substr(0, listStart) + buildTrackListInner({"Track 1", "Track 2", "Track 3", "Track 5"}) +
-                                             nuendoIxml.substr(listEnd), nuendoIxml.size())}}});
+    cases.push_back({"Nuendo 5.1 recording",
+                     nuendo,
+                     {"fmt ", "JUNK", "bext", "Fake", "data", "iXML"},
+                     {{"fmt ", fmtBody({.channels = 4, .bitsPerSample = 24, .extensible = true})},
+                      {"JUNK", nuendoChunks[0].body},
+                      {"bext", nuendoChunks[1].body},
+                      {"Fake", nuendoChunks[2].body},
+                      {"data", channelBytes(nuendoChunks[4].body, 18, 3, {0, 1, 2, 4})},
+                      {"iXML", nulFilled(nuendoIxml.substr(0, listStart) +
+                                             buildTrackListInner({"Track 1", "Track 2", "Track 3", "Track 5"}) +
+                                             nuendoIxml.substr(listEnd),
+                                         nuendoIxml.size())}}});
     return cases;
 }
 
@@ -324,12 +387,14 @@ TEST_F(SlimWriter, TheSourceIsOnlyEverReplacedThroughTheHiddenTemporaryName) {
     compressPolyWav(c, false, kThreshold);
     EXPECT_EQ(readFile(c), bytes);
     EXPECT_EQ(readFile(dir_.path() / "C_SLIM.wav"), slim);
-    EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "B.wav", "C.wav", "C_SLIM.wav", "reference.wav", "reference_SLIM.wav", "victim.txt"));
+    EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "B.wav", "C.wav", "C_SLIM.wav", "reference.wav",
+                                          "reference_SLIM.wav", "victim.txt"));
 }
 
 TEST_F(SlimWriter, OutputFailuresLeaveTheSourceIntactAndNoPartialOrTemporaryFile) {
     // 80 000 bytes of kept samples: far beyond the child's file-size limit.
-    const std::string bytes = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {20000, {0, 28672, -28672}})).bytes();
+    const std::string bytes =
+        WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {20000, {0, 28672, -28672}})).bytes();
     const fs::path source = write("A.wav", bytes);
     const auto expectCleanFailure = [&](bool overwrite, const std::vector<std::string>& files) {
         EXPECT_TRUE(failsToWriteOnAFullDisk([&] { compressPolyWav(source, overwrite, kThreshold); }));
@@ -407,7 +472,8 @@ TEST_F(SlimWriter, AnOutputTakesItsNameOnlyWhenCompleteAndOnDisk) {
             });
             EXPECT_EQ(compressPolyWav(source, mode.overwrite, kThreshold, output), result);
         }
-        EXPECT_EQ(resultWhileSyncing, mode.overwrite ? bytes : "link") << "the final name is untouched until the rename";
+        EXPECT_EQ(resultWhileSyncing, mode.overwrite ? bytes : "link")
+            << "the final name is untouched until the rename";
         EXPECT_EQ(temporarySizeWhileSyncing, slim.size());
         EXPECT_FALSE(fs::is_symlink(result));
         EXPECT_EQ(readFile(result), slim);
@@ -463,7 +529,8 @@ TEST_F(SlimWriter, TwoSlimsOfOneFileWithASlowCloseLoseNothing) {
         {
             // As on a network file system, where the close sends what was written.
             InjectedFaults slowClose([](platform::FileOperation operation) {
-                if (operation == platform::FileOperation::Close) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (operation == platform::FileOperation::Close)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 return 0;
             });
             const auto slimIgnoringFailure = [&] {
@@ -509,8 +576,12 @@ TEST_F(SlimWriter, AnyReadErrorFailsTheSlimAndWritesNothing) {
     // wakes up past the first block, so that the analysis and the copy read everything.
     std::vector<std::vector<std::int32_t>> frames(100'000, {900, 0, 0});
     for (std::size_t f = 60'000; f < frames.size(); ++f) frames[f][1] = 900;
-    const std::string bytes = WavBuilder().fmt({.channels = 3}).chunk("iXML", std::string(3000, ' '))
-                                  .data(pcmFrames(16, frames)).chunk("LIST", std::string(5000, 'l')).bytes();
+    const std::string bytes = WavBuilder()
+                                  .fmt({.channels = 3})
+                                  .chunk("iXML", std::string(3000, ' '))
+                                  .data(pcmFrames(16, frames))
+                                  .chunk("LIST", std::string(5000, 'l'))
+                                  .bytes();
     const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
     fs::remove(dir_.path() / "reference.wav");
     fs::remove(dir_.path() / "reference_SLIM.wav");
@@ -580,8 +651,10 @@ TEST_F(SlimWriter, EveryCopyTakesTheSourcesPermissionBits) {
         fs::permissions(source, mode);
         // As cp makes a copy: the source's bits less the umask.
         const auto expected = static_cast<unsigned>(mode) & ~0022u;
-        EXPECT_EQ(static_cast<unsigned>(fs::status(compressPolyWav(source, false, kThreshold)).permissions()), expected);
-        EXPECT_EQ(static_cast<unsigned>(fs::status(compressPolyWav(source, false, kThreshold, dir_.path() / "chosen.wav")).permissions()),
+        EXPECT_EQ(static_cast<unsigned>(fs::status(compressPolyWav(source, false, kThreshold)).permissions()),
+                  expected);
+        EXPECT_EQ(static_cast<unsigned>(
+                      fs::status(compressPolyWav(source, false, kThreshold, dir_.path() / "chosen.wav")).permissions()),
                   expected);
         for (const char* name : {"A.wav", "A_SLIM.wav", "chosen.wav"}) fs::remove(dir_.path() / name);
     }
@@ -591,7 +664,9 @@ TEST_F(SlimWriter, EveryCopyTakesTheSourcesPermissionBits) {
     const fs::path privateTake = write("private.wav", bytes);
     fs::permissions(privateTake, fs::perms(0600));
     fs::create_symlink(privateTake, dir_.path() / "shared.wav");
-    EXPECT_EQ(static_cast<unsigned>(fs::status(compressPolyWav(dir_.path() / "shared.wav", false, kThreshold)).permissions()), 0600u);
+    EXPECT_EQ(
+        static_cast<unsigned>(fs::status(compressPolyWav(dir_.path() / "shared.wav", false, kThreshold)).permissions()),
+        0600u);
 
     // The owner of a private take slims it: the copy stays private to them.
     fs::permissions(dir_.path(), fs::perms(0777));
@@ -666,19 +741,23 @@ TEST_F(SlimWriter, ASourceChangedDuringTheSlimIsLeftAsItIsNow) {
         fs::path folderAfter;
     };
     const std::vector<Change> changes = {
-        {"a new take moved in, as rsync delivers it", [&] {
+        {"a new take moved in, as rsync delivers it",
+         [&] {
              testing::writeFile(folder / ".S.WAV.rsync", newTake);
              fs::rename(folder / ".S.WAV.rsync", source);
-         }, changed, folder},
+         },
+         changed, folder},
         {"rewritten in place with a new take", [&] { testing::writeFile(source, newTake); }, changed, folder},
-        {"rewritten in place and its time set back", [&] {
+        {"rewritten in place and its time set back",
+         [&] {
              const fs::file_time_type time = fs::last_write_time(source);
              testing::writeFile(source, newTake);
              fs::last_write_time(source, time);
-         }, changed, folder},
-        {"grown by a chunk", [&] {
-             std::ofstream(source, std::ios::binary | std::ios::app) << "JUNK" << std::string(4, '\0');
-         }, changed, folder},
+         },
+         changed, folder},
+        {"grown by a chunk",
+         [&] { std::ofstream(source, std::ios::binary | std::ios::app) << "JUNK" << std::string(4, '\0'); }, changed,
+         folder},
         {"removed", [&] { fs::remove(source); }, changed + " (No such file or directory)", folder},
         {"its folder renamed", [&] { fs::rename(folder, dir_.path() / "day1-renamed"); },
          changed + " (No such file or directory)", dir_.path() / "day1-renamed"},
@@ -699,11 +778,13 @@ TEST_F(SlimWriter, ASourceChangedDuringTheSlimIsLeftAsItIsNow) {
                 }
                 return 0;
             });
-            EXPECT_THAT([&] { compressPolyWav(source, overwrite, kThreshold); }, ThrowsMessage<std::runtime_error>(change.message));
+            EXPECT_THAT([&] { compressPolyWav(source, overwrite, kThreshold); },
+                        ThrowsMessage<std::runtime_error>(change.message));
             const fs::path sourceAfter = change.folderAfter / "S.WAV";
             if (fs::exists(sourceAfter)) {
                 const std::string now = readFile(sourceAfter);
-                EXPECT_TRUE(now == newTake || now.starts_with(take)) << "the source as it was made, untouched by the slim";
+                EXPECT_TRUE(now == newTake || now.starts_with(take))
+                    << "the source as it was made, untouched by the slim";
             }
             EXPECT_EQ(readFile(change.folderAfter / "S_SLIM.WAV"), "an older slim file");
             EXPECT_THAT(temporaryFilesIn(change.folderAfter), ::testing::IsEmpty());
@@ -719,7 +800,8 @@ TEST_F(SlimWriter, InjectedFailuresLeaveTheFolderAsItWas) {
 
     int writeCalls = 0;
     {
-        InjectedFaults count([&](FileOperation operation) { return operation == FileOperation::Write ? (++writeCalls, 0) : 0; });
+        InjectedFaults count(
+            [&](FileOperation operation) { return operation == FileOperation::Write ? (++writeCalls, 0) : 0; });
         compressPolyWav(source, false, kThreshold, dir_.path() / "counted.wav");
     }
     fs::remove(dir_.path() / "counted.wav");
@@ -735,13 +817,17 @@ TEST_F(SlimWriter, InjectedFailuresLeaveTheFolderAsItWas) {
     const std::vector<Fault> faults = {
         {"a read-only folder", FileOperation::Create, EACCES, 1, "Could not create output file (Permission denied)"},
         {"the first write failing", FileOperation::Write, EIO, 1, "Could not write output file (Input/output error)"},
-        {"a write failing part way", FileOperation::Write, EIO, writeCalls / 2 + 1, "Could not write output file (Input/output error)"},
-        {"the disk full at the last write", FileOperation::Write, ENOSPC, writeCalls, "Could not write output file (No space left on device)"},
-        {"the quota exceeded", FileOperation::Write, EDQUOT, writeCalls / 2 + 1, "Could not write output file (Disk quota exceeded)"},
+        {"a write failing part way", FileOperation::Write, EIO, writeCalls / 2 + 1,
+         "Could not write output file (Input/output error)"},
+        {"the disk full at the last write", FileOperation::Write, ENOSPC, writeCalls,
+         "Could not write output file (No space left on device)"},
+        {"the quota exceeded", FileOperation::Write, EDQUOT, writeCalls / 2 + 1,
+         "Could not write output file (Disk quota exceeded)"},
         {"the file too large", FileOperation::Write, EFBIG, writeCalls, "Could not write output file (File too large)"},
         {"the flush to disk failing", FileOperation::Sync, EIO, 1, "Could not write output file (Input/output error)"},
         {"the close failing", FileOperation::Close, EIO, 0, "Could not write output file (Input/output error)"},
-        {"the rename refused", FileOperation::Rename, EXDEV, 1, "Could not move the output into place (Invalid cross-device link)"},
+        {"the rename refused", FileOperation::Rename, EXDEV, 1,
+         "Could not move the output into place (Invalid cross-device link)"},
     };
     for (const Fault& fault : faults) {
         for (const bool overwrite : {false, true}) {
@@ -749,9 +835,12 @@ TEST_F(SlimWriter, InjectedFailuresLeaveTheFolderAsItWas) {
             int calls = 0;
             InjectedFaults inject([&](FileOperation operation) {
                 // A failing call of 0 is every call.
-                return operation == fault.operation && (++calls == fault.failingCall || fault.failingCall == 0) ? fault.error : 0;
+                return operation == fault.operation && (++calls == fault.failingCall || fault.failingCall == 0)
+                           ? fault.error
+                           : 0;
             });
-            EXPECT_THAT([&] { compressPolyWav(source, overwrite, kThreshold); }, ThrowsMessage<std::runtime_error>(fault.message));
+            EXPECT_THAT([&] { compressPolyWav(source, overwrite, kThreshold); },
+                        ThrowsMessage<std::runtime_error>(fault.message));
             EXPECT_EQ(readFile(source), bytes);
             EXPECT_EQ(readFile(dir_.path() / "A_SLIM.wav"), "an older slim file");
             EXPECT_THAT(filesInDir(), ElementsAre("A.wav", "A_SLIM.wav"));
@@ -776,8 +865,8 @@ TEST_F(SlimWriter, WideFramesAreCopiedInBoundedMemory) {
     EXPECT_TRUE(testing::holdsWithinMemory(64 << 20, [&] {
         const PolyWavInfo paddedCopy = analyzePolyWav(compressPolyWav(padded, false, kThreshold), kThreshold);
         const PolyWavInfo wideCopy = analyzePolyWav(compressPolyWav(wide, true, kThreshold), kThreshold);
-        return paddedCopy.activeCount() == 2 && paddedCopy.durationSeconds * 48000 == 20 && wideCopy.activeCount() == 3 &&
-               wideCopy.channels == 3;
+        return paddedCopy.activeCount() == 2 && paddedCopy.durationSeconds * 48000 == 20 &&
+               wideCopy.activeCount() == 3 && wideCopy.channels == 3;
     }));
 }
 
@@ -808,16 +897,21 @@ TEST_F(SlimWriter, AFileChangedSinceTheScanIsJudgedAsItIsNow) {
     struct Change {
         std::string label;
         std::string now;
-        std::string message;       // empty: the slim succeeds
-        std::vector<int> kept{};   // source channels the copy keeps
+        std::string message;      // empty: the slim succeeds
+        std::vector<int> kept{};  // source channels the copy keeps
         std::size_t frames = 0;
     };
     const std::vector<Change> changes = {
         {"shrunk to half its samples", scanned.substr(0, header.size() + 3000), "", {1, 2}, 500},
         {"shrunk into a frame", scanned.substr(0, header.size() + 3000 + 4), "", {1, 2}, 500},
         {"shrunk into its header", scanned.substr(0, 30), "Invalid fmt chunk"},
-        {"another channel fell silent", WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, Frames(1000, {900, 0, -900}))).bytes(), "", {0, 2}, 1000},
-        {"every channel sounds now", WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, Frames(1000, {90, 900, -900}))).bytes(),
+        {"another channel fell silent",
+         WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, Frames(1000, {900, 0, -900}))).bytes(),
+         "",
+         {0, 2},
+         1000},
+        {"every channel sounds now",
+         WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, Frames(1000, {90, 900, -900}))).bytes(),
          "No empty tracks to remove"},
         {"no longer a WAV file", std::string(6044, 'x'), "Not a RIFF/WAVE file"},
     };
@@ -828,7 +922,8 @@ TEST_F(SlimWriter, AFileChangedSinceTheScanIsJudgedAsItIsNow) {
         ASSERT_EQ(scanDirectory(dir_.path(), false, kThreshold, 2, {}).at(0).emptyCount(), 1);
         write("A.wav", change.now);
         if (!change.message.empty()) {
-            EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold); }, ThrowsMessage<std::runtime_error>(change.message));
+            EXPECT_THAT([&] { compressPolyWav(source, false, kThreshold); },
+                        ThrowsMessage<std::runtime_error>(change.message));
             EXPECT_THAT(filesInDir(), ElementsAre("A.wav"));
             continue;
         }
@@ -853,23 +948,28 @@ TEST_F(SlimWriter, AFileChangedSinceTheScanIsJudgedAsItIsNow) {
 
 TEST_F(SlimWriter, AScanOfTheCopyShowsExactlyTheKeptNames) {
     const std::string samples = pcmFrames(16, {{700, 0, 700, 700}, {-700, 0, -700, -700}});
-    const std::string list = "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX><NAME>Mic3</NAME></TRACK>"
-                             "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Boom</NAME></TRACK></TRACK_LIST>";
+    const std::string list =
+        "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX><NAME>Mic3</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Boom</NAME></TRACK></TRACK_LIST>";
     const std::string attributes = "<ATTR><NAME>AudioSampleFormatSize</NAME></ATTR><TRACK><NAME>Stray</NAME></TRACK>";
     std::string unclosed = "<BWFXML><TRACK_LIST>";
     for (int i = 1; i <= 13; ++i) unclosed += "<TRACK><NAME>Mic" + std::to_string(i) + "</NAME></TRACK>";
     const std::vector<std::pair<std::string, WavBuilder>> sources = {
         {"a list left unclosed", WavBuilder().fmt({.channels = 4}).chunk("iXML", unclosed + attributes + "</BWFXML>")},
         {"the list repeated", WavBuilder().fmt({.channels = 4}).chunk("iXML", "<BWFXML>" + list + list + "</BWFXML>")},
-        {"a second XML chunk names the tracks", WavBuilder().fmt({.channels = 4}).chunk("iXML", "<BWFXML>" + attributes + "<TRACK_LIST>")
+        {"a second XML chunk names the tracks", WavBuilder()
+                                                    .fmt({.channels = 4})
+                                                    .chunk("iXML", "<BWFXML>" + attributes + "<TRACK_LIST>")
                                                     .chunk("axml", "<BWFXML>" + list + "</BWFXML>")},
-        {"the iXML cut short by the end of the file", WavBuilder().fmt({.channels = 4}).chunk("bext", testing::bextBody(1))},
+        {"the iXML cut short by the end of the file",
+         WavBuilder().fmt({.channels = 4}).chunk("bext", testing::bextBody(1))},
     };
     for (const auto& [label, builder] : sources) {
         SCOPED_TRACE(label);
         WavBuilder source = builder;
         source.data(samples);
-        if (label.find("cut short") != std::string::npos) source.chunkDeclaring("iXML", "<BWFXML>" + list.substr(0, 150), 4000);
+        if (label.find("cut short") != std::string::npos)
+            source.chunkDeclaring("iXML", "<BWFXML>" + list.substr(0, 150), 4000);
         const fs::path path = write("take.wav", source.bytes());
         std::vector<std::string> kept;
         for (const TrackInfo& track : analyzePolyWav(path, kThreshold).tracks) {
@@ -877,7 +977,8 @@ TEST_F(SlimWriter, AScanOfTheCopyShowsExactlyTheKeptNames) {
         }
         ASSERT_EQ(kept.size(), 3u);
         std::vector<std::string> copied;
-        for (const TrackInfo& track : analyzePolyWav(compressPolyWav(path, false, kThreshold), kThreshold).tracks) copied.push_back(track.name);
+        for (const TrackInfo& track : analyzePolyWav(compressPolyWav(path, false, kThreshold), kThreshold).tracks)
+            copied.push_back(track.name);
         EXPECT_EQ(copied, kept);
     }
 }

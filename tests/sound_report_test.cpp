@@ -189,10 +189,10 @@ TEST(SoundReport, RecorderFileRowsCarryItsSceneTakeAndTracks) {
     const std::vector<std::vector<std::string>> rows = parseCsv(out.str());
     ASSERT_EQ(rows.size(), 3u);
     const std::string folder = kData.string();
-    EXPECT_EQ(rows[1], (std::vector<std::string>{folder, "A101_1.WAV", "A101", "1", "12:40:44:14", "48000", "24", "5.005",
-                                                 "1", "MKH516 A", "-85.5", "empty"}));
-    EXPECT_EQ(rows[2], (std::vector<std::string>{folder, "A101_1.WAV", "A101", "1", "12:40:44:14", "48000", "24", "5.005",
-                                                 "2", "Boom", "-79.0", "empty"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{folder, "A101_1.WAV", "A101", "1", "12:40:44:14", "48000", "24",
+                                                 "5.005", "1", "MKH516 A", "-85.5", "empty"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{folder, "A101_1.WAV", "A101", "1", "12:40:44:14", "48000", "24",
+                                                 "5.005", "2", "Boom", "-79.0", "empty"}));
 }
 
 }  // namespace

@@ -231,13 +231,14 @@ std::string unfinalised(std::uint32_t riffSize, std::uint32_t dataSize) {
 INSTANTIATE_TEST_SUITE_P(Cases, TakeRepairs,
                          ::testing::Values(RepairCase{"SizesZero", unfinalised(0, 0)},
                                            RepairCase{"SizesAllOnes", unfinalised(0xFFFFFFFF, 0xFFFFFFFF)},
-                                           RepairCase{"Rf64Ds64Zero", WavBuilder()
-                                                                          .signature("RF64", "WAVE")
-                                                                          .riffSizeField(0xFFFFFFFF)
-                                                                          .chunk("ds64", testing::ds64Body(0, 0, 0))
-                                                                          .fmt({.channels = 4, .bitsPerSample = 24})
-                                                                          .chunkDeclaring("data", pcmFrames(24, kFrames), 0xFFFFFFFF)
-                                                                          .bytes()}),
+                                           RepairCase{"Rf64Ds64Zero",
+                                                      WavBuilder()
+                                                          .signature("RF64", "WAVE")
+                                                          .riffSizeField(0xFFFFFFFF)
+                                                          .chunk("ds64", testing::ds64Body(0, 0, 0))
+                                                          .fmt({.channels = 4, .bitsPerSample = 24})
+                                                          .chunkDeclaring("data", pcmFrames(24, kFrames), 0xFFFFFFFF)
+                                                          .bytes()}),
                          [](const auto& info) { return info.param.name; });
 
 TEST(TakeChunks, FactCountsTheFramesCopiedWhenTheDataSizeRunsPastTheEnd) {
@@ -307,7 +308,8 @@ INSTANTIATE_TEST_SUITE_P(
 // A peak envelope of `frames` frames, one byte per point, two points per value.
 std::string levlBody(std::uint32_t channels, std::uint32_t frames) {
     std::string body;
-    for (const std::uint32_t field : {1u, 1u, 2u, 256u, channels, frames, 0xFFFFFFFFu, 128u}) le::appendU32(body, field);
+    for (const std::uint32_t field : {1u, 1u, 2u, 256u, channels, frames, 0xFFFFFFFFu, 128u})
+        le::appendU32(body, field);
     body += std::string(28, '0') + std::string(60, '\0');
     for (std::uint32_t f = 0; f < frames; ++f) {
         for (std::uint32_t c = 0; c < channels; ++c) body += {static_cast<char>(f), static_cast<char>(c)};
@@ -319,10 +321,10 @@ TEST(TakeChunks, LevlKeepsTheEnvelopesOfTheKeptChannelsOrGoesWhenItDoesNotFitIts
     const std::string samples = pcmFrames(24, kFrames);
     const auto slimmed = [&](const std::string& levl) {
         const testing::TempDir dir;
-        return parse(slim(dir,
-                          WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).chunk("levl", levl).data(samples).bytes(),
-                          SlimRoute::TwoPasses)
-                         .bytes);
+        return parse(
+            slim(dir, WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).chunk("levl", levl).data(samples).bytes(),
+                 SlimRoute::TwoPasses)
+                .bytes);
     };
     std::string expected = levlBody(2, 3).substr(0, 120);
     for (char f = 0; f < 3; ++f) expected += {f, 0, f, 2};
@@ -340,7 +342,8 @@ TEST(TakeChunks, AnAdmDocumentKeepsItsIdAndBodyBesideTheRewrittenChna) {
     le::appendU16(chna, 4);
     for (std::uint16_t track = 1; track <= 4; ++track) {
         le::appendU16(chna, track);
-        chna += "ATU_0000000" + std::to_string(track) + "AT_00010001_01" + std::string(12, '\0') + "AP_0003100" + std::to_string(track);
+        chna += "ATU_0000000" + std::to_string(track) + "AT_00010001_01" + std::string(12, '\0') + "AP_0003100" +
+                std::to_string(track);
         chna.resize(4 + 40 * track, '\0');
     }
     const std::string source = WavBuilder()
@@ -359,9 +362,13 @@ TEST(TakeChunks, AnAdmDocumentKeepsItsIdAndBodyBesideTheRewrittenChna) {
     EXPECT_EQ(keptChna.substr(46, 38), chna.substr(4 + 80 + 2, 38));
 
     const std::string bwfxml = "<BWFXML><TRACK_LIST></TRACK_LIST></BWFXML>";
-    const std::string withBwfxml =
-        WavBuilder().fmt({.channels = 4, .bitsPerSample = 24}).chunk("axml", bwfxml).data(pcmFrames(24, kFrames)).bytes();
-    EXPECT_THAT(parse(slim(dir, withBwfxml, SlimRoute::TwoPasses).bytes).ids(), ::testing::ElementsAre("fmt ", "iXML", "data"));
+    const std::string withBwfxml = WavBuilder()
+                                       .fmt({.channels = 4, .bitsPerSample = 24})
+                                       .chunk("axml", bwfxml)
+                                       .data(pcmFrames(24, kFrames))
+                                       .bytes();
+    EXPECT_THAT(parse(slim(dir, withBwfxml, SlimRoute::TwoPasses).bytes).ids(),
+                ::testing::ElementsAre("fmt ", "iXML", "data"));
 }
 
 }  // namespace

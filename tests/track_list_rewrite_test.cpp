@@ -20,8 +20,8 @@ std::string sourceTrackList(const std::vector<std::string>& names) {
     std::string list = "<TRACK_LIST><TRACK_COUNT>" + std::to_string(names.size()) + "</TRACK_COUNT>";
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string n = std::to_string(i + 1);
-        list += "<TRACK><CHANNEL_INDEX>" + n + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + n + "</INTERLEAVE_INDEX><NAME>" + names[i] +
-                "</NAME></TRACK>";
+        list += "<TRACK><CHANNEL_INDEX>" + n + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + n + "</INTERLEAVE_INDEX><NAME>" +
+                names[i] + "</NAME></TRACK>";
     }
     return list + "</TRACK_LIST>";
 }
@@ -75,22 +75,27 @@ TEST(TrackListRewrite, XmlBodiesGetTheNewListAndKeepEverythingElse) {
 
     const std::vector<Case> cases = {
         {"a shorter list leaves NULs behind", "iXML", fourTracks, nulFilled(head + list + tail, fourTracks.size())},
-        {"reserved NUL space stays reserved", "iXML", nulFilled("<BWFXML>" + sourceTrackList({"A", "B", "C", "D"}) + "</BWFXML>", 4096),
+        {"reserved NUL space stays reserved", "iXML",
+         nulFilled("<BWFXML>" + sourceTrackList({"A", "B", "C", "D"}) + "</BWFXML>", 4096),
          nulFilled("<BWFXML>" + list + "</BWFXML>", 4096)},
         {"a longer list grows the chunk", "iXML", "<BWFXML>" + sourceTrackList({"A"}) + "</BWFXML>\0\0"s,
          "<BWFXML>" + buildTrackListInner(many) + "</BWFXML>", many},
         {"all NULs", "iXML", std::string(8192, '\0'), buildTrackListIxml(kBoomAndLav2)},
         {"empty", "axml", "", buildTrackListIxml(kBoomAndLav2)},
-        {"lists in any case, every one", "IXML", "<bwfxml><Track_List id=\"a\"><track/></track_list>|<TRACK_LIST></TRACK_LIST></bwfxml>",
+        {"lists in any case, every one", "IXML",
+         "<bwfxml><Track_List id=\"a\"><track/></track_list>|<TRACK_LIST></TRACK_LIST></bwfxml>",
          "<bwfxml>" + list + "|" + list + "</bwfxml>"},
-        {"no list: before the closing tag", "axml", "<BWFXML><TAKE>1</TAKE></bwfxml>\n", "<BWFXML><TAKE>1</TAKE>" + list + "\n</BWFXML>\n"},
-        {"no list: before every closing tag", "AXML", "</BWFXML></BwfXml>", list + "\n</BWFXML>" + list + "\n</BWFXML>"},
-        {"a list that never closes goes behind the new one", "iXML", "<TRACK_LIST></BWFXML>", list + "\n<TRACK_LIST></BWFXML>"},
+        {"no list: before the closing tag", "axml", "<BWFXML><TAKE>1</TAKE></bwfxml>\n",
+         "<BWFXML><TAKE>1</TAKE>" + list + "\n</BWFXML>\n"},
+        {"no list: before every closing tag", "AXML", "</BWFXML></BwfXml>",
+         list + "\n</BWFXML>" + list + "\n</BWFXML>"},
+        {"a list that never closes goes behind the new one", "iXML", "<TRACK_LIST></BWFXML>",
+         list + "\n<TRACK_LIST></BWFXML>"},
         {"plain text gets the list appended", "iXML", "recorder notes\0\0\0"s, "recorder notes\n" + list + "\n"},
         {"names verbatim in a list", "iXML", "<BWFXML><TRACK_LIST>x</TRACK_LIST></BWFXML>",
          "<BWFXML>" + buildTrackListInner(dollars) + "</BWFXML>", dollars},
-        {"names verbatim before the closing tag", "iXML", "<BWFXML></BWFXML>", "<BWFXML>" + buildTrackListInner(dollars) + "\n</BWFXML>",
-         dollars},
+        {"names verbatim before the closing tag", "iXML", "<BWFXML></BWFXML>",
+         "<BWFXML>" + buildTrackListInner(dollars) + "\n</BWFXML>", dollars},
         {"a huge list", "iXML", bigList, nulFilled("<BWFXML>" + list + "</BWFXML>", bigList.size())},
         {"pathological unclosed tags", "iXML", unclosed, list + "\n" + unclosed},
     };
@@ -105,13 +110,25 @@ TEST(TrackListRewrite, XmlBodiesGetTheNewListAndKeepEverythingElse) {
 }
 
 TEST(TrackListRewrite, PerChannelChunksAreRenumberedOrDroppedAndEveryXmlChunkRewritten) {
-    std::vector<MetaChunk> chunks{{"axml", "<BWFXML></BWFXML>"}, {"ond1", "one"}, {"ond2", "two"}, {"ond3", "three"},
-                                  {"ond4", "four"}, {"ond5", "five"}, {"ond0", "zero"}, {"Ond3", "x"}, {"iXML", ""}};
+    std::vector<MetaChunk> chunks{{"axml", "<BWFXML></BWFXML>"},
+                                  {"ond1", "one"},
+                                  {"ond2", "two"},
+                                  {"ond3", "three"},
+                                  {"ond4", "four"},
+                                  {"ond5", "five"},
+                                  {"ond0", "zero"},
+                                  {"Ond3", "x"},
+                                  {"iXML", ""}};
     const std::vector<std::string> kept = {"a", "c", "d"};
     rewriteMetaChunks(chunks, kept, {0, -1, 1, 2});
     const std::vector<std::pair<std::string, std::string>> expected{
-        {"iXML", "<BWFXML>" + buildTrackListInner(kept) + "\n</BWFXML>"}, {"ond1", "one"}, {"ond2", "three"}, {"ond3", "four"},
-        {"ond0", "zero"}, {"Ond3", "x"}, {"iXML", buildTrackListIxml(kept)}};
+        {"iXML", "<BWFXML>" + buildTrackListInner(kept) + "\n</BWFXML>"},
+        {"ond1", "one"},
+        {"ond2", "three"},
+        {"ond3", "four"},
+        {"ond0", "zero"},
+        {"Ond3", "x"},
+        {"iXML", buildTrackListIxml(kept)}};
     ASSERT_EQ(chunks.size(), expected.size());
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         EXPECT_EQ(chunks[i].id, expected[i].first) << i;
@@ -136,7 +153,11 @@ std::string chnaBody(std::uint16_t tracks, std::uint16_t uids, const std::vector
     return body;
 }
 
-std::string peakBody(const std::string& pairs) { return "\x01\0\0\0" "\x2A\0\0\0"s + pairs; }
+std::string peakBody(const std::string& pairs) {
+    return "\x01\0\0\0"
+           "\x2A\0\0\0"s +
+           pairs;
+}
 
 TEST(TrackListRewrite, PeakAndChnaKeepOnlyTheKeptChannelsRecords) {
     struct Case {
@@ -152,10 +173,16 @@ TEST(TrackListRewrite, PeakAndChnaKeepOnlyTheKeptChannelsRecords) {
         {"PEAK with a pair missing", {"PEAK", peakBody(pair1 + pair2 + pair3)}, std::nullopt},
         {"PEAK with a pair too many", {"PEAK", peakBody(pair1 + pair2 + pair3 + pair4 + pair4)}, std::nullopt},
         {"chna renumbered, two UIDs on one track, an unused entry kept",
-         {"chna", chnaBody(4, 5, {chnaEntry(1, 'A'), chnaEntry(2, 'B'), chnaEntry(3, 'C'), chnaEntry(3, 'D'), chnaEntry(4, 'E'), chnaEntry(0, 'z')})},
+         {"chna", chnaBody(4, 5,
+                           {chnaEntry(1, 'A'), chnaEntry(2, 'B'), chnaEntry(3, 'C'), chnaEntry(3, 'D'),
+                            chnaEntry(4, 'E'), chnaEntry(0, 'z')})},
          chnaBody(2, 3, {chnaEntry(1, 'B'), chnaEntry(2, 'C'), chnaEntry(2, 'D'), chnaEntry(0, 'z')})},
-        {"chna entries beyond the channels go", {"chna", chnaBody(2, 2, {chnaEntry(9, 'X'), chnaEntry(3, 'C')})}, chnaBody(1, 1, {chnaEntry(2, 'C')})},
-        {"chna with only removed tracks keeps nothing but its counts", {"chna", chnaBody(1, 1, {chnaEntry(4, 'E')})}, chnaBody(0, 0, {})},
+        {"chna entries beyond the channels go",
+         {"chna", chnaBody(2, 2, {chnaEntry(9, 'X'), chnaEntry(3, 'C')})},
+         chnaBody(1, 1, {chnaEntry(2, 'C')})},
+        {"chna with only removed tracks keeps nothing but its counts",
+         {"chna", chnaBody(1, 1, {chnaEntry(4, 'E')})},
+         chnaBody(0, 0, {})},
         {"chna cut inside an entry", {"chna", chnaBody(1, 1, {chnaEntry(2, 'B').substr(0, 39)})}, std::nullopt},
         {"chna without its counts", {"chna", "\x01"}, std::nullopt},
     };
@@ -183,14 +210,17 @@ std::vector<std::string> namesRead(std::string_view ixml, std::size_t channels) 
 // Damaged copies of a real recorder's iXML: cut at every byte, each tag that matters deleted
 // once, the list repeated, and hand-made breakages.
 std::vector<std::pair<std::string, std::string>> mutatedIxml() {
-    const std::string wav = testing::readFile(std::string(TRACKSIEVE_TEST_DATA) + "/wavinfo Test Project - Audio - 5.1.wav");
+    const std::string wav =
+        testing::readFile(std::string(TRACKSIEVE_TEST_DATA) + "/wavinfo Test Project - Audio - 5.1.wav");
     std::string base;
     for (const testing::RiffChunk& chunk : testing::parseChunks(wav)) {
         if (chunk.id == "iXML") base = chunk.body.substr(0, chunk.body.find('\0'));
     }
     std::vector<std::pair<std::string, std::string>> cases = {{"as recorded", base}};
-    for (std::size_t cut = 0; cut < base.size(); ++cut) cases.push_back({"cut at " + std::to_string(cut), base.substr(0, cut)});
-    for (const std::string tag : {"<TRACK_LIST>", "</TRACK_LIST>", "<TRACK>", "</TRACK>", "<NAME>", "</NAME>", "<CHANNEL_INDEX>"}) {
+    for (std::size_t cut = 0; cut < base.size(); ++cut)
+        cases.push_back({"cut at " + std::to_string(cut), base.substr(0, cut)});
+    for (const std::string tag :
+         {"<TRACK_LIST>", "</TRACK_LIST>", "<TRACK>", "</TRACK>", "<NAME>", "</NAME>", "<CHANNEL_INDEX>"}) {
         for (std::size_t at = base.find(tag); at != std::string::npos; at = base.find(tag, at + 1)) {
             cases.push_back({"without " + tag + " at " + std::to_string(at), std::string(base).erase(at, tag.size())});
         }
@@ -203,8 +233,9 @@ std::vector<std::pair<std::string, std::string>> mutatedIxml() {
     cases.push_back({"lower-case tags", "<bwfxml><track_list><track><name>low</name></track></track_list></bwfxml>"});
     cases.push_back({"a stray closing tag inside a loose track",
                      "<BWFXML><TRACK><NAME>a</TRACK_LIST>b</NAME></TRACK><TRACK><NAME>c</NAME></TRACK></BWFXML>"});
-    cases.push_back({"a stray closing tag before an unclosed list",
-                     "<BWFXML></TRACK_LIST><TRACK_LIST><TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><NAME>Mic2</NAME></TRACK></BWFXML>"});
+    cases.push_back(
+        {"a stray closing tag before an unclosed list",
+         "<BWFXML></TRACK_LIST><TRACK_LIST><TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><NAME>Mic2</NAME></TRACK></BWFXML>"});
     cases.push_back({"a list after the closing tag", "<BWFXML></BWFXML>" + list});
     return cases;
 }

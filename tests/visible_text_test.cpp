@@ -16,8 +16,12 @@ TEST(VisibleText, ShowsWhatATerminalWouldActOnAndKeepsTheRest) {
         {"\a\b\t\n\v\f\r", "\\a\\b\\t\\n\\v\\f\\r"},
         {std::string("nul\0del\x7f", 8), "nul\\000del\\177"},
         {"back\\slash", "back\\\\slash"},
-        {"\xC2\x9B" "2J", "\\302\\2332J"},  // U+009B, the one-character CSI
-        {"\x9B" "2J", "\\2332J"},          // the same as a bare byte
+        {"\xC2\x9B"
+         "2J",
+         "\\302\\2332J"},  // U+009B, the one-character CSI
+        {"\x9B"
+         "2J",
+         "\\2332J"},  // the same as a bare byte
         {"cut \xE2\x80", "cut \\342\\200"},
         {"\xC0\xAF overlong", "\\300\\257 overlong"},
         {"\xED\xA0\x80 surrogate", "\\355\\240\\200 surrogate"},

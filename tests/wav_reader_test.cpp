@@ -99,8 +99,10 @@ TEST_F(WavReader, ARecordIsUsedForOneFileThatCanBeOpened) {
 }
 
 TEST_F(WavReader, ExtensibleFormatTakesTheSubFormat) {
-    ASSERT_EQ(open(WavBuilder().fmt({.channels = 6, .bitsPerSample = 24, .extensible = true, .channelMask = 0x3F})
-                       .data(testing::constantFrames(24, 6, 2, 1)).bytes()),
+    ASSERT_EQ(open(WavBuilder()
+                       .fmt({.channels = 6, .bitsPerSample = 24, .extensible = true, .channelMask = 0x3F})
+                       .data(testing::constantFrames(24, 6, 2, 1))
+                       .bytes()),
               "");
     EXPECT_EQ(wav->fmt.formatTag, 0xFFFE);
     EXPECT_EQ(wav->fmt.sampleFormat, 1);
@@ -112,7 +114,12 @@ TEST_F(WavReader, ExtensibleFormatTakesTheSubFormat) {
 
 TEST_F(WavReader, ChunkWalkFindsTheDataAndKeepsItsDeclaredSize) {
     const std::string whole = WavBuilder().fmt({}).data(stereo16(1000)).bytes();
-    struct Case { std::string what; std::string bytes; std::int64_t offset; std::uint64_t size; };
+    struct Case {
+        std::string what;
+        std::string bytes;
+        std::int64_t offset;
+        std::uint64_t size;
+    };
     const Case cases[] = {
         {"data before fmt", WavBuilder().data(stereo16()).fmt({}).bytes(), 20, 16},
         {"odd chunk and its pad byte", WavBuilder().chunk("abcd", "xyz").fmt({}).data(stereo16()).bytes(), 56, 16},

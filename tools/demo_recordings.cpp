@@ -71,14 +71,14 @@ std::uint64_t samplesSinceMidnight(const Take& take) {
 float sampleAt(const Track& track, double t, std::mt19937& random) {
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     switch (track.content) {
-        case Content::Dialogue: {
-            const double syllables = std::pow(0.5 + 0.5 * std::sin(2 * std::numbers::pi * 3.1 * t), 2.0);
-            return static_cast<float>(0.3 * syllables * std::sin(2 * std::numbers::pi * track.frequency * t)) +
-                   0.004f * unit(random);
-        }
-        case Content::Ambience: return 0.05f * unit(random);
-        case Content::Hiss: return 0.0001f * unit(random);
-        case Content::Silence: return 0.0f;
+    case Content::Dialogue: {
+        const double syllables = std::pow(0.5 + 0.5 * std::sin(2 * std::numbers::pi * 3.1 * t), 2.0);
+        return static_cast<float>(0.3 * syllables * std::sin(2 * std::numbers::pi * track.frequency * t)) +
+               0.004f * unit(random);
+    }
+    case Content::Ambience: return 0.05f * unit(random);
+    case Content::Hiss: return 0.0001f * unit(random);
+    case Content::Silence: return 0.0f;
     }
     return 0.0f;
 }
@@ -125,34 +125,57 @@ std::string bext(const Take& take) {
 
 std::string ixml(const Take& take) {
     const std::uint64_t timestamp = samplesSinceMidnight(take);
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n"
-                      "\t<IXML_VERSION>1.61</IXML_VERSION>\n"
-                      "\t<PROJECT>TRACKSIEVE DEMO</PROJECT>\n"
-                      "\t<SCENE>" + take.scene + "</SCENE>\n"
-                      "\t<TAKE>" + take.take + "</TAKE>\n"
-                      "\t<TAPE>26Y12M07</TAPE>\n"
-                      "\t<SPEED>\n"
-                      "\t\t<MASTER_SPEED>" + take.rate.text() + "</MASTER_SPEED>\n"
-                      "\t\t<CURRENT_SPEED>" + take.rate.text() + "</CURRENT_SPEED>\n"
-                      "\t\t<TIMECODE_FLAG>NDF</TIMECODE_FLAG>\n"
-                      "\t\t<TIMECODE_RATE>" + take.rate.text() + "</TIMECODE_RATE>\n"
-                      "\t\t<FILE_SAMPLE_RATE>48000</FILE_SAMPLE_RATE>\n"
-                      "\t\t<AUDIO_BIT_DEPTH>" + std::to_string(take.bitsPerSample) + "</AUDIO_BIT_DEPTH>\n"
-                      "\t\t<TIMESTAMP_SAMPLE_RATE>48000</TIMESTAMP_SAMPLE_RATE>\n"
-                      "\t\t<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>" + std::to_string(timestamp >> 32) +
-                      "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>\n"
-                      "\t\t<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>" + std::to_string(timestamp & 0xFFFFFFFFu) +
-                      "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>\n"
-                      "\t</SPEED>\n"
-                      "\t<TRACK_LIST>\n"
-                      "\t\t<TRACK_COUNT>" + std::to_string(take.tracks.size()) + "</TRACK_COUNT>\n";
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n"
+        "\t<IXML_VERSION>1.61</IXML_VERSION>\n"
+        "\t<PROJECT>TRACKSIEVE DEMO</PROJECT>\n"
+        "\t<SCENE>" +
+        take.scene +
+        "</SCENE>\n"
+        "\t<TAKE>" +
+        take.take +
+        "</TAKE>\n"
+        "\t<TAPE>26Y12M07</TAPE>\n"
+        "\t<SPEED>\n"
+        "\t\t<MASTER_SPEED>" +
+        take.rate.text() +
+        "</MASTER_SPEED>\n"
+        "\t\t<CURRENT_SPEED>" +
+        take.rate.text() +
+        "</CURRENT_SPEED>\n"
+        "\t\t<TIMECODE_FLAG>NDF</TIMECODE_FLAG>\n"
+        "\t\t<TIMECODE_RATE>" +
+        take.rate.text() +
+        "</TIMECODE_RATE>\n"
+        "\t\t<FILE_SAMPLE_RATE>48000</FILE_SAMPLE_RATE>\n"
+        "\t\t<AUDIO_BIT_DEPTH>" +
+        std::to_string(take.bitsPerSample) +
+        "</AUDIO_BIT_DEPTH>\n"
+        "\t\t<TIMESTAMP_SAMPLE_RATE>48000</TIMESTAMP_SAMPLE_RATE>\n"
+        "\t\t<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>" +
+        std::to_string(timestamp >> 32) +
+        "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>\n"
+        "\t\t<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>" +
+        std::to_string(timestamp & 0xFFFFFFFFu) +
+        "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>\n"
+        "\t</SPEED>\n"
+        "\t<TRACK_LIST>\n"
+        "\t\t<TRACK_COUNT>" +
+        std::to_string(take.tracks.size()) + "</TRACK_COUNT>\n";
     for (std::size_t i = 0; i < take.tracks.size(); ++i) {
         const std::string number = std::to_string(i + 1);
-        xml += "\t\t<TRACK>\n"
-               "\t\t\t<CHANNEL_INDEX>" + number + "</CHANNEL_INDEX>\n"
-               "\t\t\t<INTERLEAVE_INDEX>" + number + "</INTERLEAVE_INDEX>\n"
-               "\t\t\t<NAME>" + take.tracks[i].name + "</NAME>\n"
-               "\t\t</TRACK>\n";
+        xml +=
+            "\t\t<TRACK>\n"
+            "\t\t\t<CHANNEL_INDEX>" +
+            number +
+            "</CHANNEL_INDEX>\n"
+            "\t\t\t<INTERLEAVE_INDEX>" +
+            number +
+            "</INTERLEAVE_INDEX>\n"
+            "\t\t\t<NAME>" +
+            take.tracks[i].name +
+            "</NAME>\n"
+            "\t\t</TRACK>\n";
     }
     xml += "\t</TRACK_LIST>\n</BWFXML>\n";
     return xml;
@@ -171,21 +194,71 @@ std::string recording(const Take& take) {
 std::vector<Take> demoTakes() {
     using enum Content;
     return {
-        {"12A_T01.WAV", "12A", "1", 24, false, 3.0, {14, 32, 10, 5}, {25, 1},
-         {{"Boom", Dialogue, 220}, {"Lav Anna", Dialogue, 330}, {"Lav Ben", Dialogue, 185},
-          {"Lav Clara", Hiss}, {"Plant", Silence}, {"Spare", Silence}, {"Mix L", Dialogue, 247},
+        {"12A_T01.WAV",
+         "12A",
+         "1",
+         24,
+         false,
+         3.0,
+         {14, 32, 10, 5},
+         {25, 1},
+         {{"Boom", Dialogue, 220},
+          {"Lav Anna", Dialogue, 330},
+          {"Lav Ben", Dialogue, 185},
+          {"Lav Clara", Hiss},
+          {"Plant", Silence},
+          {"Spare", Silence},
+          {"Mix L", Dialogue, 247},
           {"Mix R", Dialogue, 262}}},
-        {"12A_T02.WAV", "12A", "2", 24, false, 2.5, {14, 35, 42, 17}, {25, 1},
+        {"12A_T02.WAV",
+         "12A",
+         "2",
+         24,
+         false,
+         2.5,
+         {14, 35, 42, 17},
+         {25, 1},
          {{"Boom", Dialogue, 220}, {"Lav Anna", Dialogue, 330}, {"Lav Ben", Hiss}, {"Lav Clara", Silence}}},
-        {"12A_T03.WAV", "12A", "3", 24, false, 1.0, {14, 39, 3, 0}, {25, 1},
-         {{"Boom", Dialogue, 220}, {"Lav Anna", Dialogue, 330}, {"Lav Ben", Hiss}, {"Lav Clara", Silence},
-          {"Plant", Silence}, {"Spare", Silence}, {"Mix L", Dialogue, 247}, {"Mix R", Dialogue, 262}},
+        {"12A_T03.WAV",
+         "12A",
+         "3",
+         24,
+         false,
+         1.0,
+         {14, 39, 3, 0},
+         {25, 1},
+         {{"Boom", Dialogue, 220},
+          {"Lav Anna", Dialogue, 330},
+          {"Lav Ben", Hiss},
+          {"Lav Clara", Silence},
+          {"Plant", Silence},
+          {"Spare", Silence},
+          {"Mix L", Dialogue, 247},
+          {"Mix R", Dialogue, 262}},
          true},
-        {"12B_T01.WAV", "12B", "1", 16, false, 2.0, {15, 2, 0, 12}, {30000, 1001},
+        {"12B_T01.WAV",
+         "12B",
+         "1",
+         16,
+         false,
+         2.0,
+         {15, 2, 0, 12},
+         {30000, 1001},
          {{"Ambience L", Ambience}, {"Ambience R", Ambience}}},
-        {"Day 2/14C_T03.WAV", "14C", "3", 32, true, 2.0, {9, 15, 30, 8}, {24000, 1001},
-         {{"Boom", Dialogue, 196}, {"Lav Dev", Dialogue, 294}, {"Lav Eve", Hiss}, {"Plant", Silence},
-          {"Mix L", Dialogue, 247}, {"Mix R", Silence}}},
+        {"Day 2/14C_T03.WAV",
+         "14C",
+         "3",
+         32,
+         true,
+         2.0,
+         {9, 15, 30, 8},
+         {24000, 1001},
+         {{"Boom", Dialogue, 196},
+          {"Lav Dev", Dialogue, 294},
+          {"Lav Eve", Hiss},
+          {"Plant", Silence},
+          {"Mix L", Dialogue, 247},
+          {"Mix R", Silence}}},
         {"WILD_01.WAV", "WILD", "1", 24, false, 1.5, {15, 10, 0, 0}, {25, 1}, {{"Boom", Ambience}}},
     };
 }

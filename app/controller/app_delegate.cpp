@@ -28,7 +28,8 @@ namespace fs = std::filesystem;
 std::string peakText(double peak) {
     if (peak <= 0) return "-inf";
     char digits[32];
-    const auto end = std::to_chars(digits, digits + sizeof digits, 20 * std::log10(peak), std::chars_format::fixed, 1).ptr;
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, 20 * std::log10(peak), std::chars_format::fixed, 1).ptr;
     return std::string(digits, end) + " dB";
 }
 
@@ -408,7 +409,8 @@ void AppDelegate::runWriteJob(Job job, const std::vector<std::size_t>& given,
             // A stop or a quit lets the file being written finish, then starts no other.
             if (stop->load()) break;
             ++started;
-            std::string status = "Writing " + std::to_string(started) + "/" + std::to_string(total) + ": " + item.shownName;
+            std::string status =
+                "Writing " + std::to_string(started) + "/" + std::to_string(total) + ": " + item.shownName;
             toolkit.postMain([&toolkit, stop, status = std::move(status), done = started - 1, total] {
                 if (stop->load()) return;  // the stop's own message stays
                 toolkit.setText(Control::StatusLabel, status);

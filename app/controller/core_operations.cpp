@@ -15,14 +15,10 @@ CoreOperations coreOperations() {
                 constexpr double fullScale = 1.0;
                 return tracksieve::scanFolder(dir, recursive, fullScale, kMinChannels, onProgress);
             },
-        .slimPolyWav =
-            [](const std::filesystem::path& source, const SlimOptions& options) {
-                return tracksieve::slimPolyWav(source, options);
-            },
-        .splitPolyWav =
-            [](const std::filesystem::path& source, const SplitOptions& options) {
-                return tracksieve::splitPolyWav(source, options);
-            },
+        .slimPolyWav = [](const std::filesystem::path& source,
+                          const SlimOptions& options) { return tracksieve::slimPolyWav(source, options); },
+        .splitPolyWav = [](const std::filesystem::path& source,
+                           const SplitOptions& options) { return tracksieve::splitPolyWav(source, options); },
     };
 }
 

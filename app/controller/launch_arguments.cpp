@@ -32,7 +32,8 @@ LaunchRequest parseLaunchArguments(const std::vector<std::string>& arguments) {
         return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
     };
     if (given("--help") || given("-h")) return {LaunchRequest::Kind::PrintHelp, "", kHelp};
-    if (given("--version")) return {LaunchRequest::Kind::PrintVersion, "", "tracksieve " + std::string(kVersion) + "\n"};
+    if (given("--version"))
+        return {LaunchRequest::Kind::PrintVersion, "", "tracksieve " + std::string(kVersion) + "\n"};
     if (arguments.empty()) return {};
     if (arguments.size() > 1) return failure("one FOLDER at most");
     const std::string& folder = arguments.front();

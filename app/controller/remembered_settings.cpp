@@ -25,7 +25,8 @@ int thresholdFrom(const std::optional<std::string>& text) {
 }  // namespace
 
 void restoreRememberedSettings(Toolkit& toolkit) {
-    if (const std::optional<std::string> folder = toolkit.setting(kLastFolder)) toolkit.setText(Control::PathField, *folder);
+    if (const std::optional<std::string> folder = toolkit.setting(kLastFolder))
+        toolkit.setText(Control::PathField, *folder);
     toolkit.setChecked(Control::RecursiveCheck, toolkit.setting(kIncludeSubfolders) == "true");
     toolkit.setNumber(Control::ThresholdField, thresholdFrom(toolkit.setting(kSilentBelow)));
     toolkit.setChecked(Control::SameTracksCheck, toolkit.setting(kSameTracks) == "true");

@@ -9,8 +9,7 @@ namespace {
 // Separators (Zs, Zl, Zp), tab and the line breaks.
 bool isWhitespace(char32_t c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-           c == 0x3000;
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 // 0 for a byte that cannot start a sequence.
@@ -48,7 +47,8 @@ std::string trimWhitespace(std::string_view text) {
     }
     while (!text.empty()) {
         std::size_t start = text.size() - 1;
-        while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+            --start;
         const std::optional<char32_t> c = decode(text.substr(start));
         if (!c || !isWhitespace(*c)) break;
         text.remove_suffix(text.size() - start);

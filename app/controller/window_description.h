@@ -81,7 +81,7 @@ struct ControlDescription {
     std::string placeholder{};
     Action action = Action::None;
     Action returnAction = Action::None;  // sent when Return is pressed in a text field
-    std::string shortcut{};  // a key that clicks the button while it is shown, such as "Escape"
+    std::string shortcut{};              // a key that clicks the button while it is shown, such as "Escape"
     bool checked = false;
     bool hidden = false;
     std::optional<TableSettings> table{};

@@ -60,9 +60,8 @@ void CellPainter::paint(QPainter* painter, const QStyleOptionViewItem& option, c
         QColor fill = index.data(LevelBarColorRole).value<QColor>();
         fill.setAlphaF(0.35);
         const QRect band(inner.left(), inner.bottom() - inner.height() / 3, inner.width(), inner.height() / 3 + 1);
-        painter->fillRect(QRectF(band.left(), band.top(), band.width() * std::clamp(levels.x(), 0.0, 1.0),
-                                 band.height()),
-                          fill);
+        painter->fillRect(
+            QRectF(band.left(), band.top(), band.width() * std::clamp(levels.x(), 0.0, 1.0), band.height()), fill);
         QColor mark = option.palette.color(QPalette::Text);
         mark.setAlphaF(0.6);
         const double x = inner.left() + inner.width() * std::clamp(levels.y(), 0.0, 1.0);

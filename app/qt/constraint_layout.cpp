@@ -44,8 +44,8 @@ void ConstraintLayout::setGeometry(const QRect& rect) {
         const QSize hint = items_[i]->sizeHint();
         natural[i] = Size{static_cast<double>(hint.width()), static_cast<double>(hint.height())};
     }
-    const Frames frames = layoutWindow(window_, {static_cast<double>(rect.width()), static_cast<double>(rect.height())},
-                                       natural);
+    const Frames frames =
+        layoutWindow(window_, {static_cast<double>(rect.width()), static_cast<double>(rect.height())}, natural);
     for (std::size_t i = 0; i < kControlCount; ++i) {
         // Rounding the edges, not the sizes, keeps the gaps between neighbours exact.
         const Rect& frame = frames[i];

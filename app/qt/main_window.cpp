@@ -73,7 +73,8 @@ QWidget* MainWindow::makeControl(const ControlDescription& description) {
     case ControlKind::PushButton: {
         auto* button = new QPushButton(text);
         button->setAutoDefault(false);
-        if (!description.shortcut.empty()) button->setShortcut(QKeySequence(QString::fromStdString(description.shortcut)));
+        if (!description.shortcut.empty())
+            button->setShortcut(QKeySequence(QString::fromStdString(description.shortcut)));
         connect(button, &QPushButton::clicked, this, [this, action] { delegate_.perform(action); });
         return button;
     }
@@ -119,7 +120,8 @@ void MainWindow::buildMenu() {
         }
         QAction* action = menu->addAction(QString::fromStdString(item.title));
         if (!item.keyEquivalent.empty())
-            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(item.keyEquivalent).toUpper()));
+            action->setShortcut(
+                QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(item.keyEquivalent).toUpper()));
         if (item.command == MenuCommand::About) {
             action->setMenuRole(QAction::AboutRole);
             connect(action, &QAction::triggered, this, [this] { showAboutBox(this); });

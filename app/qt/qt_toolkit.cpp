@@ -104,7 +104,9 @@ std::optional<std::string> QtToolkit::setting(const std::string& key) const {
     return value.toString().toStdString();
 }
 
-void QtToolkit::setSetting(const std::string& key, const std::string& value) { settings_->setValue(qt(key), qt(value)); }
+void QtToolkit::setSetting(const std::string& key, const std::string& value) {
+    settings_->setValue(qt(key), qt(value));
+}
 
 void QtToolkit::reloadTable(Table table) {
     window_->model(table)->reload();
@@ -122,7 +124,8 @@ void QtToolkit::refreshCells(Table table) { window_->model(table)->refresh(); }
 
 std::vector<int> QtToolkit::selectedRows(Table table) const {
     std::vector<int> rows;
-    for (const QModelIndex& index : window_->table(table)->selectionModel()->selectedRows()) rows.push_back(index.row());
+    for (const QModelIndex& index : window_->table(table)->selectionModel()->selectedRows())
+        rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -181,7 +184,8 @@ void QtToolkit::beginFolderChooser(const std::string& message, const std::string
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     connect(chooser, &QFileDialog::finished, this, [chooser, completion = std::move(completion)](int result) {
         const QStringList chosen = chooser->selectedFiles();
-        if (result == QDialog::Accepted && !chosen.isEmpty()) completion(QDir::toNativeSeparators(chosen.front()).toStdString());
+        if (result == QDialog::Accepted && !chosen.isEmpty())
+            completion(QDir::toNativeSeparators(chosen.front()).toStdString());
         else completion(std::nullopt);
     });
     chooser->open();

@@ -17,10 +17,10 @@ ReportBox::ReportBox(bool critical, const QString& messageText, const QString& l
     setWindowTitle(QStringLiteral("Tracksieve"));
     auto* icon = new QLabel;
     const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    icon->setPixmap(style()
-                        ->standardIcon(critical ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxInformation,
-                                       nullptr, this)
-                        .pixmap(iconSize, iconSize));
+    icon->setPixmap(
+        style()
+            ->standardIcon(critical ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxInformation, nullptr, this)
+            .pixmap(iconSize, iconSize));
     message_ = new QLabel(messageText);
     list_ = new QPlainTextEdit(listText);
     list_->setReadOnly(true);

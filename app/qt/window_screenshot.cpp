@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     setUpApplicationIdentity();
     // The user's remembered window and folder stay out of the picture.
     const QTemporaryDir settings;
-    QtToolkit toolkit(std::make_unique<QSettings>(settings.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+    QtToolkit toolkit(
+        std::make_unique<QSettings>(settings.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
     AppDelegate delegate(toolkit);
     toolkit.attach(delegate);
     delegate.applicationDidFinishLaunching();

@@ -25,9 +25,9 @@ std::optional<SampleEncoding> encodingOf(const WavFile& wav) {
         return std::nullopt;
     }
     switch (wav.fmt.bitsPerSample) {
-        case 16: return SampleEncoding::Pcm16;
-        case 24: return SampleEncoding::Pcm24;
-        default: return SampleEncoding::Pcm32;
+    case 16: return SampleEncoding::Pcm16;
+    case 24: return SampleEncoding::Pcm24;
+    default: return SampleEncoding::Pcm32;
     }
 }
 
@@ -143,9 +143,8 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
     for (std::size_t i = 0; i < info.tracks.size(); ++i) {
         TrackInfo& track = info.tracks[i];
         track.peak = scan.peaks[i];
-        track.rms = scan.framesScanned > 0
-                        ? std::sqrt(scan.sumsOfSquares[i] / static_cast<double>(scan.framesScanned))
-                        : 0.0;
+        track.rms =
+            scan.framesScanned > 0 ? std::sqrt(scan.sumsOfSquares[i] / static_cast<double>(scan.framesScanned)) : 0.0;
         track.empty = threshold > scan.peaks[i];
     }
     return info;
@@ -180,8 +179,8 @@ PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& pa
 }
 
 PolyWavInfo analyzeSourceOfSlim(const std::filesystem::path& path, double threshold, const PieceListener& onPiece) {
-    return analyzeGuarded(path, threshold, [&path](WavFile& wav) { openWav(path, wav); }, onPiece,
-                          "Could not read source file");
+    return analyzeGuarded(
+        path, threshold, [&path](WavFile& wav) { openWav(path, wav); }, onPiece, "Could not read source file");
 }
 
 }  // namespace tracksieve

@@ -56,7 +56,8 @@ std::set<int> keptTrackNumbers(const std::vector<MetaChunk>& before, const std::
     const std::vector<int> numbers = readIxmlTrackNumbers(ixmlText, channels);
     std::set<int> kept;
     for (const std::int32_t index : keptIndices) {
-        if (index >= 0 && static_cast<std::size_t>(index) < numbers.size()) kept.insert(numbers[static_cast<std::size_t>(index)]);
+        if (index >= 0 && static_cast<std::size_t>(index) < numbers.size())
+            kept.insert(numbers[static_cast<std::size_t>(index)]);
     }
     return kept;
 }

@@ -26,7 +26,8 @@ std::optional<std::string> rewritePeakBody(std::string_view body, const std::vec
     // Kept channels keep their order, so the kept pairs are taken in source order.
     std::string rewritten(body.substr(0, kPeakHeaderSize));
     for (std::size_t channel = 0; channel < channelMap.size(); ++channel) {
-        if (channelMap[channel] >= 0) rewritten += body.substr(kPeakHeaderSize + channel * kPeakPairSize, kPeakPairSize);
+        if (channelMap[channel] >= 0)
+            rewritten += body.substr(kPeakHeaderSize + channel * kPeakPairSize, kPeakPairSize);
     }
     return rewritten;
 }
@@ -56,7 +57,8 @@ std::optional<std::string> rewriteLevlBody(std::string_view body, const std::vec
     for (std::uint64_t at = peaksAt; at < body.size(); at += valueSize * channels) {
         for (std::size_t channel = 0; channel < channels; ++channel) {
             if (channelMap[channel] >= 0) {
-                rewritten += body.substr(static_cast<std::size_t>(at + channel * valueSize), static_cast<std::size_t>(valueSize));
+                rewritten += body.substr(static_cast<std::size_t>(at + channel * valueSize),
+                                         static_cast<std::size_t>(valueSize));
             }
         }
     }

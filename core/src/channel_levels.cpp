@@ -56,10 +56,10 @@ void accumulate(const unsigned char* block, std::size_t frames, std::size_t bloc
 void accumulateFramesScalar(SampleEncoding encoding, const unsigned char* block, std::size_t frames,
                             std::size_t blockAlign, std::size_t channels, double* peaks, double* sumsOfSquares) {
     switch (encoding) {
-        case SampleEncoding::Pcm16: return accumulate<Pcm16>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case SampleEncoding::Pcm24: return accumulate<Pcm24>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case SampleEncoding::Pcm32: return accumulate<Pcm32>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case SampleEncoding::Float32: return accumulate<Float32>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Pcm16: return accumulate<Pcm16>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Pcm24: return accumulate<Pcm24>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Pcm32: return accumulate<Pcm32>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Float32: return accumulate<Float32>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
     }
 }
 
@@ -69,16 +69,18 @@ std::span<const LevelsKernel> levelsKernels() {
 #ifdef TRACKSIEVE_X86_KERNELS
         {"avx2", [] { return __builtin_cpu_supports("avx2") != 0; }, accumulateFramesAvx2},
         {"avx512",
-         [] { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-                     __builtin_cpu_supports("avx512vl"); },
+         [] {
+             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                    __builtin_cpu_supports("avx512vl");
+         },
          accumulateFramesAvx512},
 #endif
     };
     return kernels;
 }
 
-void accumulateFrames(SampleEncoding encoding, const unsigned char* block, std::size_t frames,
-                      std::size_t blockAlign, std::size_t channels, double* peaks, double* sumsOfSquares) {
+void accumulateFrames(SampleEncoding encoding, const unsigned char* block, std::size_t frames, std::size_t blockAlign,
+                      std::size_t channels, double* peaks, double* sumsOfSquares) {
     // Chosen once: the processor does not change while the program runs.
     static const AccumulateFramesFn fastest = [] {
         AccumulateFramesFn chosen = accumulateFramesScalar;

@@ -10,8 +10,7 @@
 namespace tracksieve {
 
 using AccumulateFramesFn = void (*)(SampleEncoding encoding, const unsigned char* block, std::size_t frames,
-                                    std::size_t blockAlign, std::size_t channels, double* peaks,
-                                    double* sumsOfSquares);
+                                    std::size_t blockAlign, std::size_t channels, double* peaks, double* sumsOfSquares);
 
 struct LevelsKernel {
     const char* name;

@@ -48,9 +48,8 @@ struct Pcm16Samples : IntegerSamples {
     static constexpr std::size_t width = 2;
     static __m256i load(const unsigned char* group) {
         const __m256i bytes = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group)));
-        const __m256i toTopHalves = _mm256_setr_epi8(
-            -1, -1, 0, 1, -1, -1, 2, 3, -1, -1, 4, 5, -1, -1, 6, 7,
-            -1, -1, 8, 9, -1, -1, 10, 11, -1, -1, 12, 13, -1, -1, 14, 15);
+        const __m256i toTopHalves = _mm256_setr_epi8(-1, -1, 0, 1, -1, -1, 2, 3, -1, -1, 4, 5, -1, -1, 6, 7, -1, -1, 8,
+                                                     9, -1, -1, 10, 11, -1, -1, 12, 13, -1, -1, 14, 15);
         return _mm256_shuffle_epi8(bytes, toTopHalves);
     }
 };
@@ -60,11 +59,10 @@ struct Pcm24Samples : IntegerSamples {
     static constexpr std::size_t width = 3;
     static __m256i load(const unsigned char* group) {
         // Bytes 0-15 feed channels 0-3 and bytes 8-23 channels 4-7, so no load leaves the 24 bytes.
-        const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(group + 8),
-                                                  reinterpret_cast<const __m128i*>(group));
-        const __m256i toTopBytes = _mm256_setr_epi8(
-            -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11,
-            -1, 4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15);
+        const __m256i bytes =
+            _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(group + 8), reinterpret_cast<const __m128i*>(group));
+        const __m256i toTopBytes = _mm256_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4, 5, 6,
+                                                    -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15);
         return _mm256_shuffle_epi8(bytes, toTopBytes);
     }
 };
@@ -96,8 +94,8 @@ struct Float32Samples {
 //   Sums addSquares(Sums, __m256 values)   each lane += value², widened to double, no fusing
 //   Sums raise(Sums peaks, __m256 values)  each lane becomes value where value > lane
 template <typename Lanes, typename Encoding, std::size_t Groups>
-void accumulateGroups(const unsigned char* block, std::size_t frames, std::size_t blockAlign,
-                      std::size_t channels, double* peaks, double* sumsOfSquares) {
+void accumulateGroups(const unsigned char* block, std::size_t frames, std::size_t blockAlign, std::size_t channels,
+                      double* peaks, double* sumsOfSquares) {
     // The last group may read samples beyond the frame's channels (padding or the next frame);
     // their lanes are dropped. Frames whose reads would pass the end of the block are left to
     // the portable loop.
@@ -141,8 +139,8 @@ void accumulateGroups(const unsigned char* block, std::size_t frames, std::size_
         }
     }
     if (wideFrames < frames) {
-        accumulateFramesScalar(Encoding::encoding, block + wideFrames * blockAlign, frames - wideFrames,
-                               blockAlign, channels, peaks, sumsOfSquares);
+        accumulateFramesScalar(Encoding::encoding, block + wideFrames * blockAlign, frames - wideFrames, blockAlign,
+                               channels, peaks, sumsOfSquares);
     }
 }
 
@@ -151,15 +149,16 @@ void accumulateChannelGroups(const unsigned char* block, std::size_t frames, std
                              std::size_t channels, double* peaks, double* sumsOfSquares) {
     // Up to 64 channels the accumulators stay in registers; wider files take the portable loop.
     switch ((channels + kGroupLanes - 1) / kGroupLanes) {
-        case 1: return accumulateGroups<Lanes, Encoding, 1>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case 2: return accumulateGroups<Lanes, Encoding, 2>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case 3: return accumulateGroups<Lanes, Encoding, 3>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case 4: return accumulateGroups<Lanes, Encoding, 4>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case 5: return accumulateGroups<Lanes, Encoding, 5>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case 6: return accumulateGroups<Lanes, Encoding, 6>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case 7: return accumulateGroups<Lanes, Encoding, 7>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case 8: return accumulateGroups<Lanes, Encoding, 8>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        default: return accumulateFramesScalar(Encoding::encoding, block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 1: return accumulateGroups<Lanes, Encoding, 1>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 2: return accumulateGroups<Lanes, Encoding, 2>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 3: return accumulateGroups<Lanes, Encoding, 3>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 4: return accumulateGroups<Lanes, Encoding, 4>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 5: return accumulateGroups<Lanes, Encoding, 5>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 6: return accumulateGroups<Lanes, Encoding, 6>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 7: return accumulateGroups<Lanes, Encoding, 7>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case 8: return accumulateGroups<Lanes, Encoding, 8>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    default:
+        return accumulateFramesScalar(Encoding::encoding, block, frames, blockAlign, channels, peaks, sumsOfSquares);
     }
 }
 
@@ -167,14 +166,15 @@ template <typename Lanes>
 void accumulateWide(SampleEncoding encoding, const unsigned char* block, std::size_t frames, std::size_t blockAlign,
                     std::size_t channels, double* peaks, double* sumsOfSquares) {
     switch (encoding) {
-        case SampleEncoding::Pcm16:
-            return accumulateChannelGroups<Lanes, Pcm16Samples>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case SampleEncoding::Pcm24:
-            return accumulateChannelGroups<Lanes, Pcm24Samples>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case SampleEncoding::Pcm32:
-            return accumulateChannelGroups<Lanes, Pcm32Samples>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
-        case SampleEncoding::Float32:
-            return accumulateChannelGroups<Lanes, Float32Samples>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Pcm16:
+        return accumulateChannelGroups<Lanes, Pcm16Samples>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Pcm24:
+        return accumulateChannelGroups<Lanes, Pcm24Samples>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Pcm32:
+        return accumulateChannelGroups<Lanes, Pcm32Samples>(block, frames, blockAlign, channels, peaks, sumsOfSquares);
+    case SampleEncoding::Float32:
+        return accumulateChannelGroups<Lanes, Float32Samples>(block, frames, blockAlign, channels, peaks,
+                                                              sumsOfSquares);
     }
 }
 

@@ -12,9 +12,7 @@ bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool isWordChar(char c) {
-    return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
+bool isWordChar(char c) { return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 
 char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 

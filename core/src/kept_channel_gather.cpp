@@ -13,8 +13,8 @@ inline void copyWords(const unsigned char* source, unsigned char* output, std::s
 
 // One run of a fixed word count per frame, the usual case of a few channels dropped at the end.
 template <std::size_t Words>
-void gatherSingleRun(const unsigned char* source, std::size_t sourceStride, std::size_t frames,
-                     unsigned char* output, std::size_t outputStride) {
+void gatherSingleRun(const unsigned char* source, std::size_t sourceStride, std::size_t frames, unsigned char* output,
+                     std::size_t outputStride) {
     for (std::size_t f = 0; f < frames; ++f) {
         for (std::size_t w = 0; w < Words; ++w) std::memcpy(output + 8 * w, source + 8 * w, 8);
         source += sourceStride;
@@ -42,11 +42,11 @@ void KeptChannelGather::gather(const unsigned char* source, std::size_t frames, 
     if (runs_.size() == 1) {
         const unsigned char* from = source + runs_[0].sourceOffset;
         switch ((runs_[0].bytes + 7) / 8) {
-            case 1: return gatherSingleRun<1>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
-            case 2: return gatherSingleRun<2>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
-            case 3: return gatherSingleRun<3>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
-            case 4: return gatherSingleRun<4>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
-            default: break;
+        case 1: return gatherSingleRun<1>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
+        case 2: return gatherSingleRun<2>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
+        case 3: return gatherSingleRun<3>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
+        case 4: return gatherSingleRun<4>(from, sourceFrameBytes_, frames, output, outputFrameBytes_);
+        default: break;
         }
     }
     for (std::size_t f = 0; f < frames; ++f) {

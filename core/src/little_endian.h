@@ -7,9 +7,7 @@
 // Every multi-byte value in a RIFF file is little-endian, whatever the host is.
 namespace tracksieve::le {
 
-inline std::uint16_t readU16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t readU16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 inline std::uint32_t readU32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |

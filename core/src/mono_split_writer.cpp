@@ -33,7 +33,8 @@ namespace fs = std::filesystem;
 constexpr std::size_t kBextDescriptionSize = 256;
 
 bool keptBy(const SplitOptions& options, std::size_t channel, bool belowThreshold) {
-    const TrackChoice choice = channel < options.choices.size() ? options.choices[channel] : TrackChoice::FollowThreshold;
+    const TrackChoice choice =
+        channel < options.choices.size() ? options.choices[channel] : TrackChoice::FollowThreshold;
     return choice == TrackChoice::Keep || (choice == TrackChoice::FollowThreshold && !belowThreshold);
 }
 
@@ -322,7 +323,8 @@ private:
         if (guessedKept_.empty()) return stop();
         for (const TrackInfo& track : piece.record.tracks) {
             const auto channel = static_cast<std::size_t>(track.index);
-            const bool follows = channel >= options_.choices.size() || options_.choices[channel] == TrackChoice::FollowThreshold;
+            const bool follows =
+                channel >= options_.choices.size() || options_.choices[channel] == TrackChoice::FollowThreshold;
             if (follows && below(track)) guessedBelow_.push_back(channel);
         }
         plan_.emplace(planSplit(source_, piece.record, guessedKept_, options_));
@@ -368,7 +370,8 @@ SplitOutcome split(const fs::path& source, const SplitOptions& options) {
     SplitOutcome outcome;
     outcome.keptChannels = kept;
     for (const TrackInfo& track : info.tracks) {
-        if (std::find(kept.begin(), kept.end(), track.index) == kept.end()) outcome.removedChannels.push_back(track.index);
+        if (std::find(kept.begin(), kept.end(), track.index) == kept.end())
+            outcome.removedChannels.push_back(track.index);
     }
     outcome.inOnePass = rideAlong.finish(kept);
     std::optional<SplitPlan> plan = rideAlong.takePlan();

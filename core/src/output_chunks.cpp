@@ -18,7 +18,8 @@ std::string bytesBeforeSamples(const std::vector<MetaChunk>& before, std::string
     const bool bextFirst = !before.empty() && before.front().id == "bext";
     if (bextFirst) appendChunk(bytes, before.front().id, before.front().body, form);
     bytes += fmtChunk;
-    for (std::size_t i = bextFirst ? 1 : 0; i < before.size(); ++i) appendChunk(bytes, before[i].id, before[i].body, form);
+    for (std::size_t i = bextFirst ? 1 : 0; i < before.size(); ++i)
+        appendChunk(bytes, before[i].id, before[i].body, form);
     bytes += "data";
     le::appendU32(bytes, form == RiffForm::Riff ? static_cast<std::uint32_t>(dataSize) : kSizeInDs64);
     return bytes;

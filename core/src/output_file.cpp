@@ -22,8 +22,12 @@ constexpr std::size_t kNameLimit = 255;
 constexpr std::size_t kTokenLength = 8;
 constexpr int kCreateAttempts = 16;
 
-[[noreturn]] void failCreate(int error) { throw std::runtime_error(withSystemReason("Could not create output file", error)); }
-[[noreturn]] void failWrite(int error) { throw std::runtime_error(withSystemReason("Could not write output file", error)); }
+[[noreturn]] void failCreate(int error) {
+    throw std::runtime_error(withSystemReason("Could not create output file", error));
+}
+[[noreturn]] void failWrite(int error) {
+    throw std::runtime_error(withSystemReason("Could not write output file", error));
+}
 
 NameText nativeText(std::string_view ascii) { return fs::path(std::string(ascii)).native(); }
 
@@ -69,8 +73,9 @@ std::string randomToken() {
 }
 
 bool isToken(const NameText& text) {
-    return text.size() == 1 + kTokenLength && text[0] == '-' &&
-           std::all_of(text.begin() + 1, text.end(), [](auto c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return text.size() == 1 + kTokenLength && text[0] == '-' && std::all_of(text.begin() + 1, text.end(), [](auto c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 }  // namespace
@@ -83,7 +88,8 @@ fs::path OutputFile::temporaryNameFor(const fs::path& finalName, std::string_vie
 bool OutputFile::isTemporaryNameFor(const fs::path& name, const fs::path& finalName) {
     const TemporaryNameParts parts = temporaryNamePartsFor(finalName);
     const NameText& text = name.native();
-    if (text.size() < parts.start.size() + parts.end.size() || !text.starts_with(parts.start) || !text.ends_with(parts.end)) {
+    if (text.size() < parts.start.size() + parts.end.size() || !text.starts_with(parts.start) ||
+        !text.ends_with(parts.end)) {
         return false;
     }
     const NameText between = text.substr(parts.start.size(), text.size() - parts.start.size() - parts.end.size());
@@ -167,7 +173,8 @@ void OutputFile::commit(const std::function<void()>& beforeRename) {
     if (beforeRename) beforeRename();
     if (const std::error_code error = folder_.moveOpenFileOnto(fd_, temporaryName_, finalName_)) {
         std::string reason = error.message();
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) reason.pop_back();
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
+            reason.pop_back();
         throw std::runtime_error("Could not move the output into place (" + reason + ")");
     }
     committed_ = true;

@@ -123,7 +123,8 @@ std::error_code Folder::moveOpenFileOnto(int& fd, const std::filesystem::path& f
     fd = -1;
     if (injectedFailure(FileOperation::Rename)) return {errno, std::generic_category()};
     // With write-through the call returns only once the move is on disk.
-    if (!::MoveFileExW((path_ / from).c_str(), (path_ / to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW((path_ / from).c_str(), (path_ / to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return {static_cast<int>(::GetLastError()), std::system_category()};
     }
     return {};
@@ -283,7 +284,8 @@ bool Folder::isOpen() const { return fd_ >= 0; }
 int Folder::createLockedFile(const std::filesystem::path& name, unsigned permissions) const {
     if (injectedFailure(FileOperation::Create)) return -1;
     // O_EXCL refuses any existing entry, and with O_CREAT it never follows a symbolic link.
-    const int fd = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(permissions & 0777u));
+    const int fd =
+        ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(permissions & 0777u));
     if (fd < 0) return -1;
     // Refused only when another run holds it, to remove it: a file system without locks leaves
     // the file unlocked, and the check before the rename still tells when it is gone.
@@ -393,7 +395,6 @@ bool closeFile(int fd) {
     if (!injected) return closed;
     errno = error;
     return false;
-
 }
 
 // Only a regular file is opened: a FIFO would hold the open up for good, and opening a device

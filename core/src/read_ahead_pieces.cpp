@@ -34,7 +34,8 @@ ReadAheadPieces::Piece ReadAheadPieces::next() {
 
 ReadAheadPieces::Piece ReadAheadPieces::readInto(FramePieceReader& reader) {
     const std::uint64_t blockEnd = std::min(totalFrames_, (framesAsked_ / kBlockFrames + 1) * kBlockFrames);
-    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(blockEnd - framesAsked_, reader.pieceFrames()));
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(blockEnd - framesAsked_, reader.pieceFrames()));
     const std::size_t count = reader.read(wanted);
     framesAsked_ += wanted;
     return {reader.data(), count, framesAsked_ == blockEnd, count < wanted || framesAsked_ == totalFrames_};

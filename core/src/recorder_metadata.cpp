@@ -89,7 +89,8 @@ void readIxmlTimecode(WavFile& wav) {
         low = *converted;
     }
     std::uint64_t high = 0;
-    if (const std::optional<NumberElement> highElement = findNumberElement(text, "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI")) {
+    if (const std::optional<NumberElement> highElement =
+            findNumberElement(text, "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI")) {
         const std::optional<std::uint64_t> converted = toNumber<std::uint64_t>(highElement->digits);
         if (!converted) return;
         high = *converted;

@@ -28,7 +28,8 @@ std::optional<Ds64> readDs64(std::istream& in, std::uint64_t fileSize) {
     const RiffStart plain;
     ChunkCursor cursor(in, plain, fileSize);
     const std::optional<RiffChunk> chunk = cursor.next();
-    if (!chunk || !chunk->is("ds64") || chunk->size < kDs64FixedSize || chunk->present < chunk->size) return std::nullopt;
+    if (!chunk || !chunk->is("ds64") || chunk->size < kDs64FixedSize || chunk->present < chunk->size)
+        return std::nullopt;
     const auto fixed = cursor.readPrefix<kDs64FixedSize>(*chunk);
     if (!in) return std::nullopt;
     Ds64 ds64;
@@ -57,8 +58,7 @@ bool looksLikeChunkHeader(std::istream& in, std::uint64_t offset, std::uint64_t 
     const std::optional<ChunkHeader> header = readChunkHeader(in);
     in.clear();
     if (!header) return false;
-    const bool printableId =
-        std::all_of(header->id, header->id + 4, [](char c) { return c >= 0x20 && c <= 0x7E; });
+    const bool printableId = std::all_of(header->id, header->id + 4, [](char c) { return c >= 0x20 && c <= 0x7E; });
     return printableId && header->size <= bytesLeftFrom(offset + 8, fileSize);
 }
 

@@ -45,7 +45,8 @@ SameTracks sameTracksAcrossTakes(const std::vector<PolyWavInfo>& records) {
 
 std::vector<TrackChoice> withChoicesOnTop(const std::vector<TrackChoice>& base, const std::vector<TrackChoice>& onTop) {
     if (onTop.empty()) return base;
-    std::vector<TrackChoice> merged = base.empty() ? std::vector<TrackChoice>(onTop.size(), TrackChoice::FollowThreshold) : base;
+    std::vector<TrackChoice> merged =
+        base.empty() ? std::vector<TrackChoice>(onTop.size(), TrackChoice::FollowThreshold) : base;
     for (std::size_t i = 0; i < merged.size() && i < onTop.size(); ++i) {
         if (onTop[i] != TrackChoice::FollowThreshold) merged[i] = onTop[i];
     }

@@ -128,11 +128,13 @@ void copyKeptFrames(const fs::path& source, const SourceLayout& layout, const Ke
     in.exceptions(std::ios::badbit);
     in.seekg(static_cast<std::streamoff>(layout.dataOffset), std::ios::beg);
     FramePieceReader reader(in, layout.fmt.blockAlign, frames, KeptChannelGather::kSlack);
-    std::vector<unsigned char> outputPiece(reader.pieceFrames() * gather.outputFrameBytes() + KeptChannelGather::kSlack);
+    std::vector<unsigned char> outputPiece(reader.pieceFrames() * gather.outputFrameBytes() +
+                                           KeptChannelGather::kSlack);
 
     std::uint64_t done = 0;
     while (done < frames) {
-        const std::size_t got = reader.read(static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, reader.pieceFrames())));
+        const std::size_t got =
+            reader.read(static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, reader.pieceFrames())));
         // The sizes already written promise every frame: a source that shrank must not leave
         // a file that claims more than it holds.
         if (got == 0) throw std::runtime_error("Could not read source file");
@@ -249,7 +251,8 @@ public:
             }
             if (piece.firstFrame != framesCopied_ || framesCopied_ + piece.frameCount > plan_->frames) return stop();
             const std::size_t bytes = piece.frameCount * plan_->gather.outputFrameBytes();
-            if (outputPiece_.size() < bytes + KeptChannelGather::kSlack) outputPiece_.resize(bytes + KeptChannelGather::kSlack);
+            if (outputPiece_.size() < bytes + KeptChannelGather::kSlack)
+                outputPiece_.resize(bytes + KeptChannelGather::kSlack);
             plan_->gather.gather(piece.frames, piece.frameCount, outputPiece_.data());
             out_->write(outputPiece_.data(), bytes);
             framesCopied_ += piece.frameCount;

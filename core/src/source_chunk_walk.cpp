@@ -36,11 +36,13 @@ SourceLayout walkSourceChunks(const std::filesystem::path& path) {
         } else if (chunk->is("fmt ")) {
             const auto body = cursor.readPrefix<kFmtExtensibleSize>(*chunk);
             if (chunk->size >= kFmtMinSize) {
-                layout.fmt = parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk->size, body.size())));
+                layout.fmt = parseFmtBody(
+                    body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk->size, body.size())));
                 fmtSeen = true;
             }
         } else {
-            (dataSeen ? layout.afterAudio : layout.beforeAudio).push_back({std::string(chunk->id()), cursor.readBody(*chunk)});
+            (dataSeen ? layout.afterAudio : layout.beforeAudio)
+                .push_back({std::string(chunk->id()), cursor.readBody(*chunk)});
         }
     }
     if (cursor.stoppedAtTooManyChunks()) throw std::runtime_error(std::string(kTooManyChunks));

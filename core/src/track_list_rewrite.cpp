@@ -68,7 +68,8 @@ std::string rewriteXmlBody(std::string_view body, const std::vector<std::string>
 
 }  // namespace
 
-std::string buildTrackListInner(const std::vector<std::string>& names, const std::vector<std::int32_t>& channelIndices) {
+std::string buildTrackListInner(const std::vector<std::string>& names,
+                                const std::vector<std::int32_t>& channelIndices) {
     std::string list = "<TRACK_LIST>\n  <TRACK_COUNT>" + std::to_string(names.size()) + "</TRACK_COUNT>\n";
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string number = std::to_string(i + 1);
@@ -85,7 +86,8 @@ std::string buildTrackListIxml(const std::vector<std::string>& names) {
 }
 
 void rewriteMetaChunks(std::vector<MetaChunk>& chunks, const std::vector<std::string>& keptNames,
-                       const std::vector<std::int32_t>& channelMap, const std::vector<std::int32_t>& keptChannelIndices) {
+                       const std::vector<std::int32_t>& channelMap,
+                       const std::vector<std::int32_t>& keptChannelIndices) {
     std::vector<MetaChunk> rewritten;
     rewritten.reserve(chunks.size());
     for (MetaChunk& chunk : chunks) {

@@ -19,7 +19,8 @@ bool readFmt(ChunkCursor& cursor, const RiffChunk& chunk, WavFile& wav) {
     if (chunk.size < kFmtMinSize || chunk.present < chunk.size) return false;
     const auto body = cursor.readPrefix<kFmtExtensibleSize>(chunk);
     if (!*wav.stream) return false;
-    const FmtFields fmt = parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk.size, body.size())));
+    const FmtFields fmt =
+        parseFmtBody(body.data(), static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk.size, body.size())));
     // Records hold the rate as a signed 32-bit number.
     if (fmt.sampleRate > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) return false;
     wav.fmt = fmt;

@@ -232,12 +232,12 @@ TEST_F(AppDelegateTest, CellsShowTextsAndColoursByState) {
         return rows;
     };
     EXPECT_EQ(withoutBars(ui.rows(Table::Tracks)), (std::vector<std::vector<Cell>>{
-                                          active("1", "Track 1", "0.0 dB"),
-                                          active("2", "Boom", "-6.0 dB"),
-                                          active("3", "Track 3", "-60.0 dB"),
-                                          empty("4", "Track 4", "-60.9 dB"),
-                                          empty("5", "Track 5", "-inf"),
-                                      }));
+                                                       active("1", "Track 1", "0.0 dB"),
+                                                       active("2", "Boom", "-6.0 dB"),
+                                                       active("3", "Track 3", "-60.0 dB"),
+                                                       empty("4", "Track 4", "-60.9 dB"),
+                                                       empty("5", "Track 5", "-inf"),
+                                                   }));
     EXPECT_FALSE(delegate.viewForTableColumn(Table::Tracks, "num", 5));
     // Peaks on a bar from -120 dBFS to 0 dBFS, the threshold (-60 dBFS) marked halfway.
     const std::vector<double> levels = {1.0, (120 - 6.0206) / 120, 0.5, (120 - 60.9151) / 120, 0.0};
@@ -295,12 +295,14 @@ TEST_F(AppDelegateTest, RemovalOffersOnlyFilesItCanSlim) {
     std::vector<fs::path> compressed;
     slimCall = [&](const fs::path& source, const SlimOptions&) {
         compressed.push_back(source);
-        return outcome(source, 3, source.filename() == "a.wav" ? std::vector<std::int32_t>{1} : std::vector<std::int32_t>{0, 2});
+        return outcome(source, 3,
+                       source.filename() == "a.wav" ? std::vector<std::int32_t>{1} : std::vector<std::int32_t>{0, 2});
     };
     const std::string none = "None of the selected files have empty tracks to remove (or all tracks are empty).";
     ui.click(Control::RemoveAllButton);
     ui.click(Control::RemoveSelectedButton);
-    EXPECT_EQ(ui.events, (std::vector<std::string>{"alert: No files with empty tracks.", "alert: Select one or more files."}));
+    EXPECT_EQ(ui.events,
+              (std::vector<std::string>{"alert: No files with empty tracks.", "alert: Select one or more files."}));
 
     showRecords({record("full.wav", {0.5, 0.5}), record("silent.wav", {0, 0}), failedRecord("bad.wav", "x")});
     ui.events.clear();
@@ -341,12 +343,18 @@ TEST_F(AppDelegateTest, ConfirmationIsWordedByTheOverwriteCheckbox) {
         std::string text;
     };
     const std::vector<Case> cases = {
-        {false, AlertStyle::Warning, {"Remove Empty Tracks", "Cancel"},
-         "Remove empty tracks from 2 file(s) and write *_SLIM.wav beside each original?\n\na.wav\nb.wav\n\nbext timecode, iXML "
+        {false,
+         AlertStyle::Warning,
+         {"Remove Empty Tracks", "Cancel"},
+         "Remove empty tracks from 2 file(s) and write *_SLIM.wav beside each original?\n\na.wav\nb.wav\n\nbext "
+         "timecode, iXML "
          "(scene/take/track names), and other metadata chunks are copied into the new files. Originals are left "
          "untouched."},
-        {true, AlertStyle::Critical, {"Overwrite", "Cancel"},
-         "Remove empty tracks from 2 file(s) and OVERWRITE the originals?\n\na.wav\nb.wav\n\nTimecode (bext), iXML, and other metadata "
+        {true,
+         AlertStyle::Critical,
+         {"Overwrite", "Cancel"},
+         "Remove empty tracks from 2 file(s) and OVERWRITE the originals?\n\na.wav\nb.wav\n\nTimecode (bext), iXML, "
+         "and other metadata "
          "are preserved, but you will not keep a backup of the original file. Prefer leaving overwrite OFF so "
          "*_SLIM.wav copies are written instead."},
     };
@@ -377,11 +385,15 @@ TEST_F(AppDelegateTest, ReportListsWrittenAndFailedFiles) {
         std::string report;
     };
     const std::vector<Case> cases = {
-        {{false, false}, "Removed empty tracks from 2 file(s).",
+        {{false, false},
+         "Removed empty tracks from 2 file(s).",
          "Success:\na.wav → a_SLIM.wav (1 removed, 1 kept)\nb.wav → b_SLIM.wav (2 removed, 1 kept)\n"},
-        {{false, true}, "Removed empty tracks from 1 file(s). 1 failed.",
+        {{false, true},
+         "Removed empty tracks from 1 file(s). 1 failed.",
          "Errors:\nb.wav: Disk full\n\nSuccess:\na.wav → a_SLIM.wav (1 removed, 1 kept)\n"},
-        {{true, true}, "Removed empty tracks from 0 file(s). 2 failed.", "Errors:\na.wav: Disk full\nb.wav: Disk full\n"},
+        {{true, true},
+         "Removed empty tracks from 0 file(s). 2 failed.",
+         "Errors:\na.wav: Disk full\nb.wav: Disk full\n"},
     };
     for (const Case& c : cases) {
         std::size_t file = 0;
@@ -492,8 +504,8 @@ TEST_F(AppDelegateTest, StopEndsTheRemovalAfterTheFileInHand) {
         if (started.size() == 2) ui.click(Control::StopButton);  // while b.wav is written
         return outcome(source, 2, {1});
     };
-    showRecords({record("a.wav", {0.5, 0}), record("b.wav", {0.5, 0}), record("c.wav", {0.5, 0}),
-                 record("d.wav", {0.5, 0})});
+    showRecords(
+        {record("a.wav", {0.5, 0}), record("b.wav", {0.5, 0}), record("c.wav", {0.5, 0}), record("d.wav", {0.5, 0})});
     ui.click(Control::StopButton);
     EXPECT_EQ(ui.shown(Control::StatusLabel), "Found 4 polyphonic WAV file(s); 4 have empty tracks.")
         << "nothing to stop while idle";
@@ -508,9 +520,9 @@ TEST_F(AppDelegateTest, StopEndsTheRemovalAfterTheFileInHand) {
     EXPECT_EQ(ui.alerts.back().informativeText,
               "Stopped: 2 file(s) not started.\n\nSuccess:\na.wav → a.wav (1 removed, 1 kept)\n"
               "b.wav → b.wav (1 removed, 1 kept)\n");
-    EXPECT_NE(std::find(ui.events.begin(), ui.events.end(),
-                        "status: Removed empty tracks from 2 file(s). 2 not started."),
-              ui.events.end());
+    EXPECT_NE(
+        std::find(ui.events.begin(), ui.events.end(), "status: Removed empty tracks from 2 file(s). 2 not started."),
+        ui.events.end());
     EXPECT_FALSE(ui.terminated) << "a stop is not a quit";
     EXPECT_EQ(ui.pendingBackground(), 1u) << "the folder is scanned again";
 }
@@ -542,8 +554,9 @@ TEST_F(AppDelegateTest, ConfirmationListsTheFirstTenFilesAndWhatIsSkipped) {
         const std::string& text = ui.alerts.back().informativeText;
         EXPECT_TRUE(text.starts_with("Remove empty tracks from " + std::to_string(c.files) + " file(s) and write"));
         EXPECT_EQ(namesIn(text), c.listed);
-        EXPECT_TRUE(text.ends_with("\n\nbext timecode, iXML (scene/take/track names), and other metadata chunks are "
-                                   "copied into the new files. Originals are left untouched."));
+        EXPECT_TRUE(
+            text.ends_with("\n\nbext timecode, iXML (scene/take/track names), and other metadata chunks are "
+                           "copied into the new files. Originals are left untouched."));
     }
 
     showRecords({record("a.wav", {0.5, 0}), record("full.wav", {0.5, 0.5}), record("full2.wav", {0.5, 0.5}),
@@ -566,7 +579,7 @@ TEST_F(AppDelegateTest, TheFolderAndSubfoldersChoiceAreRememberedButNeverOverwri
     scanFolder();
     const std::map<std::string, std::string> remembered = ui.settings;
     EXPECT_EQ(remembered, (std::map<std::string, std::string>{{"includeSubfolders", "true"},
-                                                             {"lastFolder", dir_.path().string()}}));
+                                                              {"lastFolder", dir_.path().string()}}));
 
     // The next launch, with the settings the last one left, and one that tries to tick the box.
     FakeToolkit next;

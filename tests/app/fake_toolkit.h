@@ -157,7 +157,8 @@ public:
         std::vector<std::vector<Cell>> rows;
         for (int row = 0; row < delegate_->numberOfRowsInTableView(table); ++row) {
             std::vector<Cell> cells;
-            for (const TableColumn& column : columns) cells.push_back(delegate_->viewForTableColumn(table, column.id, row).value());
+            for (const TableColumn& column : columns)
+                cells.push_back(delegate_->viewForTableColumn(table, column.id, row).value());
             rows.push_back(cells);
         }
         return rows;

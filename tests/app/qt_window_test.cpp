@@ -68,9 +68,12 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this, key] {
             if (auto* report = dynamic_cast<ReportBox*>(QApplication::activeModalWidget());
                 report && report->isVisible()) {
-                seen.push_back({report->windowTitle(), report->messageText(), report->listText(),
+                seen.push_back({report->windowTitle(),
+                                report->messageText(),
+                                report->listText(),
                                 report->critical() ? QMessageBox::Warning : QMessageBox::Information,
-                                {report->okButton()->text()}, report->okButton()->text()});
+                                {report->okButton()->text()},
+                                report->okButton()->text()});
                 if (onReport) onReport(*report);
                 QTest::keyClick(report, key);
                 return;
@@ -385,7 +388,8 @@ TEST_F(QtWindowTest, ALongReportStaysOnTheScreenWithItsFailuresFirst) {
 
 TEST_F(QtWindowTest, TablesAreNamedForScreenReadersAndTheWindowCarriesTheIcon) {
     setUpApplicationIdentity();
-    for (const auto& [which, name] : {std::pair{Table::Files, "Polyphonic WAV files"}, std::pair{Table::Tracks, "Tracks"}}) {
+    for (const auto& [which, name] :
+         {std::pair{Table::Files, "Polyphonic WAV files"}, std::pair{Table::Tracks, "Tracks"}}) {
         QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->table(which));
         EXPECT_EQ(table->text(QAccessible::Name), name);
     }
@@ -395,16 +399,16 @@ TEST_F(QtWindowTest, TablesAreNamedForScreenReadersAndTheWindowCarriesTheIcon) {
     QFile entry(QStringLiteral(TRACKSIEVE_DESKTOP_ENTRY));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString text = QString::fromUtf8(entry.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("\nStartupWMClass=") + QApplication::applicationName() + "\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nStartupWMClass=") + QApplication::applicationName() + "\n"))
+        << text.toStdString();
 }
 
 TEST_F(QtWindowTest, NoInvalidCellIsAskedForWhenAnEmptyOrResetTableHasFocus) {
     QStringList warnings;
     static QStringList* seen = nullptr;
     seen = &warnings;
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-        seen->append(message);
-    });
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) { seen->append(message); });
     QApplication::setActiveWindow(window);
     for (const Table which : {Table::Tracks, Table::Files}) {
         window->table(which)->setFocus();

@@ -128,8 +128,8 @@ TEST(WindowLayout, EveryConstraintHoldsAtTheDefaultAndTheSmallestSize) {
         for (std::size_t i = 0; i < window.constraints.size(); ++i) {
             const Constraint& c = window.constraints[i];
             const double other = c.otherAnchor == Anchor::None ? 0
-                                 : c.other ? anchorValue(frameOf(frames, *c.other), c.otherAnchor)
-                                           : anchorValue(contentFrame, c.otherAnchor);
+                                 : c.other                     ? anchorValue(frameOf(frames, *c.other), c.otherAnchor)
+                                                               : anchorValue(contentFrame, c.otherAnchor);
             EXPECT_NEAR(anchorValue(frameOf(frames, c.view), c.anchor), other * c.multiplier + c.constant, 1e-9)
                 << "constraint " << i + 1;
         }

@@ -20,9 +20,9 @@ constexpr std::string_view kReaderMessages[] = {
 };
 
 void checkFailedRecord(const PolyWavInfo& record) {
-    require(std::find(std::begin(kReaderMessages), std::end(kReaderMessages), record.error) !=
-                std::end(kReaderMessages),
-            "a failed record carries a message of the reader, not: " + record.error);
+    require(
+        std::find(std::begin(kReaderMessages), std::end(kReaderMessages), record.error) != std::end(kReaderMessages),
+        "a failed record carries a message of the reader, not: " + record.error);
     require(record.channels == 0 && record.sampleRate == 0 && record.bitsPerSample == 0 && !record.isFloat &&
                 record.durationSeconds == 0.0 && record.timecode.empty() && record.tracks.empty(),
             "a failed record sets nothing but its path and error");
@@ -60,8 +60,7 @@ std::string bytesOf(const std::uint8_t* data, std::size_t size) {
 }
 
 void checkRecord(const PolyWavInfo& record, double threshold) {
-    require(record.summary().find(record.path.filename().string()) != std::string::npos,
-            "the summary names the file");
+    require(record.summary().find(record.path.filename().string()) != std::string::npos, "the summary names the file");
     if (record.error.empty()) {
         checkCompleteRecord(record, threshold);
     } else {

@@ -59,15 +59,17 @@ std::vector<std::pair<std::string, std::string>> builtWavs() {
         "<TRACK><NAME>Mic3</NAME></TRACK></BWFXML>";
     return {
         {"stereo_one_silent.wav", WavBuilder().fmt({}).data(framesOf(16, {1000, 0})).bytes()},
-        {"bext_ixml_ond_24bit.wav",
-         WavBuilder()
-             .chunk("bext", bextBody(48000 * 3600))
-             .chunk("iXML", list + std::string(64, '\0'))
-             .fmt({.channels = 4, .bitsPerSample = 24})
-             .chunk("ond1", "a").chunk("ond2", "b").chunk("ond3", "c").chunk("ond4", "d")
-             .data(framesOf(24, {0x10000, 0, 0x20000, 0}))
-             .chunk("umid", "xyz")
-             .bytes()},
+        {"bext_ixml_ond_24bit.wav", WavBuilder()
+                                        .chunk("bext", bextBody(48000 * 3600))
+                                        .chunk("iXML", list + std::string(64, '\0'))
+                                        .fmt({.channels = 4, .bitsPerSample = 24})
+                                        .chunk("ond1", "a")
+                                        .chunk("ond2", "b")
+                                        .chunk("ond3", "c")
+                                        .chunk("ond4", "d")
+                                        .data(framesOf(24, {0x10000, 0, 0x20000, 0}))
+                                        .chunk("umid", "xyz")
+                                        .bytes()},
         {"extensible_ixml_after_data.wav",
          WavBuilder()
              .fmt({.channels = 6, .bitsPerSample = 24, .extensible = true, .channelMask = 0x3F})
@@ -85,8 +87,7 @@ std::vector<std::pair<std::string, std::string>> builtWavs() {
                          .chunk("chna", chnaChunk(3))
                          .data(framesOf(24, {0x7000, 0, 0x7000}))
                          .bytes()},
-        {"crashed_take.wav",
-         WavBuilder().fmt({}).chunkDeclaring("data", framesOf(16, {1000, 0}), 0xFFFFFFFFu).bytes()},
+        {"crashed_take.wav", WavBuilder().fmt({}).chunkDeclaring("data", framesOf(16, {1000, 0}), 0xFFFFFFFFu).bytes()},
         {"data_past_end.wav", WavBuilder().fmt({}).chunkDeclaring("data", framesOf(16, {0, 900}), 1000).bytes()},
         {"ixml_cut_short.wav", WavBuilder()
                                    .fmt({})
@@ -105,23 +106,21 @@ std::vector<std::pair<std::string, std::string>> builtWavs() {
                                     .chunk("LIST", "INFO")
                                     .data(framesOf(16, {900, 0}))
                                     .bytes()},
-        {"rf64_bext_ixml.wav",
-         inWideForm(WavBuilder()
-                        .chunk("bext", bextBody(48000 * 3600))
-                        .fmt({.channels = 4, .bitsPerSample = 24})
-                        .chunk("iXML", list)
-                        .data(framesOf(24, {0x10000, 0, 0x20000, 0}))
-                        .chunk("LIST", "INFO")
-                        .bytes(),
-                    "RF64")},
-        {"bw64_chna_axml.wav",
-         inWideForm(WavBuilder()
-                        .fmt({.channels = 3, .bitsPerSample = 24})
-                        .chunk("chna", chnaChunk(3))
-                        .chunk("axml", "<ebuCoreMain><coreMetadata/></ebuCoreMain>")
-                        .data(framesOf(24, {0x7000, 0, 0x7000}))
-                        .bytes(),
-                    "BW64")},
+        {"rf64_bext_ixml.wav", inWideForm(WavBuilder()
+                                              .chunk("bext", bextBody(48000 * 3600))
+                                              .fmt({.channels = 4, .bitsPerSample = 24})
+                                              .chunk("iXML", list)
+                                              .data(framesOf(24, {0x10000, 0, 0x20000, 0}))
+                                              .chunk("LIST", "INFO")
+                                              .bytes(),
+                                          "RF64")},
+        {"bw64_chna_axml.wav", inWideForm(WavBuilder()
+                                              .fmt({.channels = 3, .bitsPerSample = 24})
+                                              .chunk("chna", chnaChunk(3))
+                                              .chunk("axml", "<ebuCoreMain><coreMetadata/></ebuCoreMain>")
+                                              .data(framesOf(24, {0x7000, 0, 0x7000}))
+                                              .bytes(),
+                                          "BW64")},
         {"rf64_table.wav", WavBuilder()
                                .signature("RF64", "WAVE")
                                .chunk("ds64", ds64Body(0, 24, 6, {{"LIST", 4}}))
@@ -144,8 +143,8 @@ std::vector<std::pair<std::string, std::string>> builtWavs() {
 }
 
 std::uint16_t le16At(const std::string& bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                                                  << 8);
 }
 
 // A real recording with its sample data cut to a few frames; with `silenceFirst`, the first
@@ -192,23 +191,26 @@ std::vector<std::pair<std::string, std::string>> trackListTexts(const fs::path& 
         {"reserved_space", trackListInput(4, 0b0101, list + std::string(200, '\0'))},
         {"lower_case", trackListInput(4, 0b1001, lowerCase)},
         {"repeated_list", trackListInput(4, 0b0110, "<BWFXML>" + inner + inner + "</BWFXML>")},
-        {"unclosed_list", trackListInput(4, 0b0011, "<BWFXML><TRACK_LIST><TRACK><NAME>Mic1</NAME></TRACK>"
-                                                    "<TRACK><NAME>Mic2</NAME></TRACK></BWFXML>")},
+        {"unclosed_list", trackListInput(4, 0b0011,
+                                         "<BWFXML><TRACK_LIST><TRACK><NAME>Mic1</NAME></TRACK>"
+                                         "<TRACK><NAME>Mic2</NAME></TRACK></BWFXML>")},
         {"no_list", trackListInput(2, 0b10, "<BWFXML><SCENE>12A</SCENE></BWFXML>")},
         {"plain_text", trackListInput(2, 0b01, "just some text")},
         {"only_nuls", trackListInput(3, 0b101, std::string(64, '\0'))},
-        {"dollar_and_references",
-         trackListInput(2, 0b11, "<TRACK_LIST><TRACK><NAME>$1 &amp; $&amp;</NAME></TRACK>"
-                                 "<TRACK><NAME> $$ </NAME></TRACK></TRACK_LIST>")},
-        {"indexes", trackListInput(3, 0b110, "<TRACK_LIST><TRACK><INTERLEAVE_INDEX>3</INTERLEAVE_INDEX><NAME>C"
-                                             "</NAME></TRACK><TRACK><CHANNEL_INDEX>99</CHANNEL_INDEX><NAME>X</NAME>"
-                                             "</TRACK><TRACK><CHANNEL_INDEX>99999999999</CHANNEL_INDEX><NAME>Y"
-                                             "</NAME></TRACK></TRACK_LIST>")},
+        {"dollar_and_references", trackListInput(2, 0b11,
+                                                 "<TRACK_LIST><TRACK><NAME>$1 &amp; $&amp;</NAME></TRACK>"
+                                                 "<TRACK><NAME> $$ </NAME></TRACK></TRACK_LIST>")},
+        {"indexes", trackListInput(3, 0b110,
+                                   "<TRACK_LIST><TRACK><INTERLEAVE_INDEX>3</INTERLEAVE_INDEX><NAME>C"
+                                   "</NAME></TRACK><TRACK><CHANNEL_INDEX>99</CHANNEL_INDEX><NAME>X</NAME>"
+                                   "</TRACK><TRACK><CHANNEL_INDEX>99999999999</CHANNEL_INDEX><NAME>Y"
+                                   "</NAME></TRACK></TRACK_LIST>")},
     };
     for (const fs::directory_entry& entry : fs::directory_iterator(testData)) {
         if (entry.path().extension() != ".wav") continue;
         for (const RiffChunk& chunk : parseChunks(readFile(entry.path()))) {
-            if (chunk.id == "iXML") texts.push_back({"real_" + entry.path().stem().string(), trackListInput(6, 0b101010, chunk.body)});
+            if (chunk.id == "iXML")
+                texts.push_back({"real_" + entry.path().stem().string(), trackListInput(6, 0b101010, chunk.body)});
         }
     }
     return texts;

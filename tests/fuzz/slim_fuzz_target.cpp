@@ -33,7 +33,8 @@ const testing::TempDir& workDir() {
 
 std::vector<std::string> entriesOf(const fs::path& dir) {
     std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -92,7 +93,8 @@ std::string walkedAsPlainRiff(std::string copy) {
     for (std::size_t position = 48; position + 8 <= copy.size();) {
         const std::uint32_t size = le::readU32(reinterpret_cast<const unsigned char*>(copy.data()) + position + 4);
         if (copy.compare(position, 4, "data") == 0) {
-            le::writeU32(reinterpret_cast<unsigned char*>(copy.data()) + position + 4, static_cast<std::uint32_t>(dataSize));
+            le::writeU32(reinterpret_cast<unsigned char*>(copy.data()) + position + 4,
+                         static_cast<std::uint32_t>(dataSize));
             break;
         }
         position += 8 + std::uint64_t{size} + size % 2;

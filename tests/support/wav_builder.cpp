@@ -18,7 +18,8 @@ void appendLe(std::string& out, std::uint64_t value, int bytes) {
 
 std::string fmtBody(const Format& format) {
     const std::uint16_t bytesPerSample = format.bitsPerSample / 8;
-    const std::uint16_t blockAlign = format.blockAlign.value_or(static_cast<std::uint16_t>(format.channels * bytesPerSample));
+    const std::uint16_t blockAlign =
+        format.blockAlign.value_or(static_cast<std::uint16_t>(format.channels * bytesPerSample));
     std::string body;
     appendLe(body, format.extensible ? 0xFFFE : format.formatTag, 2);
     appendLe(body, format.channels, 2);
@@ -129,9 +130,11 @@ std::string inWideForm(std::string_view riffBytes, std::string_view form) {
         chunks += chunk.body;
         if (chunk.body.size() % 2 == 1) chunks.push_back('\0');
         if (chunk.id == "data") dataSize = chunk.size;
-        if (chunk.id == "fmt " && chunk.body.size() >= 14) blockAlign = static_cast<unsigned char>(chunk.body[12]) | (static_cast<unsigned char>(chunk.body[13]) << 8);
+        if (chunk.id == "fmt " && chunk.body.size() >= 14)
+            blockAlign = static_cast<unsigned char>(chunk.body[12]) | (static_cast<unsigned char>(chunk.body[13]) << 8);
     }
-    const std::string ds64 = ds64Body(4 + 8 + 28 + chunks.size(), dataSize, blockAlign == 0 ? 0 : dataSize / blockAlign);
+    const std::string ds64 =
+        ds64Body(4 + 8 + 28 + chunks.size(), dataSize, blockAlign == 0 ? 0 : dataSize / blockAlign);
     return WavBuilder().signature(form, "WAVE").riffSizeField(0xFFFFFFFFu).chunk("ds64", ds64).bytes() + chunks;
 }
 
@@ -166,7 +169,8 @@ std::string readFile(const std::filesystem::path& path) {
     // Read in one go: the kill test compares files of tens of megabytes many times.
     std::string bytes;
     char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
     return bytes;
 }
 

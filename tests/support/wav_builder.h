@@ -16,8 +16,8 @@ struct Format {
     std::uint16_t channels = 2;
     std::uint32_t sampleRate = 48000;
     std::uint16_t bitsPerSample = 16;
-    std::optional<std::uint16_t> blockAlign{};// default: channels × bytes per sample
-    bool extensible = false;                  // 40-byte body, tag 0xFFFE, sub-format below
+    std::optional<std::uint16_t> blockAlign{};  // default: channels × bytes per sample
+    bool extensible = false;                    // 40-byte body, tag 0xFFFE, sub-format below
     std::uint16_t subFormat = 1;
     std::uint32_t channelMask = 0;
 };

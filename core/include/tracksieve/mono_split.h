@@ -10,7 +10,7 @@
 namespace tracksieve {
 
 struct SplitOptions {
-    double threshold = kThreshold;     // linear amplitude
+    double threshold = kThreshold;       // linear amplitude
     std::vector<TrackChoice> choices{};  // per source channel; missing ones follow the threshold
     std::filesystem::path outputDir{};   // empty: beside the source
     // Files no mono file may replace, such as the other sources and outputs of one command.

@@ -35,8 +35,7 @@ ScanOutcome scanFolder(const std::filesystem::path& dir, bool recursive, double 
                        const ScanProgress& onProgress);
 
 /// The paths of discoverPolyFiles.
-std::vector<std::filesystem::path> discoverPolyPaths(const std::filesystem::path& dir, bool recursive,
-                                                     int minChannels);
+std::vector<std::filesystem::path> discoverPolyPaths(const std::filesystem::path& dir, bool recursive, int minChannels);
 
 /// The records of scanFolder.
 std::vector<PolyWavInfo> scanDirectory(const std::filesystem::path& dir, bool recursive, double threshold,

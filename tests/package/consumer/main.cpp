@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const auto records = tracksieve::scanDirectory(argv[1], true, tracksieve::kThreshold, tracksieve::kMinChannels, {});
-    std::printf("%.*s %zu\n", static_cast<int>(tracksieve::kVersion.size()), tracksieve::kVersion.data(), records.size());
+    std::printf("%.*s %zu\n", static_cast<int>(tracksieve::kVersion.size()), tracksieve::kVersion.data(),
+                records.size());
     return 0;
 }
