@@ -174,12 +174,7 @@ std::size_t QtToolkit::runModal(const Alert& alert) {
     return cancel != alert.buttons.end() ? static_cast<std::size_t>(cancel - alert.buttons.begin()) : 0;
 }
 
-void QtToolkit::beginFolderChooser(const std::string& message, const std::string& startFolder,
-                                   std::function<void(std::optional<std::string>)> completion) {
-    // Qt's chooser has no message line; its title carries the message.
-    auto* chooser = new QFileDialog(window_.get(), qt(message), qt(startFolder));
-    chooser->setFileMode(QFileDialog::Directory);
-    chooser->setOption(QFileDialog::ShowDirsOnly);
+void QtToolkit::openChooser(QFileDialog* chooser, std::function<void(std::optional<std::string>)> completion) {
     chooser->setWindowModality(Qt::WindowModal);
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     connect(chooser, &QFileDialog::finished, this, [chooser, completion = std::move(completion)](int result) {
@@ -191,21 +186,22 @@ void QtToolkit::beginFolderChooser(const std::string& message, const std::string
     chooser->open();
 }
 
+void QtToolkit::beginFolderChooser(const std::string& message, const std::string& startFolder,
+                                   std::function<void(std::optional<std::string>)> completion) {
+    // Qt's chooser has no message line; its title carries the message.
+    auto* chooser = new QFileDialog(window_.get(), qt(message), qt(startFolder));
+    chooser->setFileMode(QFileDialog::Directory);
+    chooser->setOption(QFileDialog::ShowDirsOnly);
+    openChooser(chooser, std::move(completion));
+}
+
 void QtToolkit::beginSaveChooser(const std::string& message, const std::string& suggestedPath,
                                  std::function<void(std::optional<std::string>)> completion) {
     auto* chooser = new QFileDialog(window_.get(), qt(message), qt(suggestedPath), QStringLiteral("CSV (*.csv)"));
     chooser->setAcceptMode(QFileDialog::AcceptSave);
     chooser->setDefaultSuffix(QStringLiteral("csv"));
     chooser->selectFile(qt(suggestedPath));
-    chooser->setWindowModality(Qt::WindowModal);
-    chooser->setAttribute(Qt::WA_DeleteOnClose);
-    connect(chooser, &QFileDialog::finished, this, [chooser, completion = std::move(completion)](int result) {
-        const QStringList chosen = chooser->selectedFiles();
-        if (result == QDialog::Accepted && !chosen.isEmpty())
-            completion(QDir::toNativeSeparators(chosen.front()).toStdString());
-        else completion(std::nullopt);
-    });
-    chooser->open();
+    openChooser(chooser, std::move(completion));
 }
 
 void QtToolkit::postBackground(std::function<void()> job) { pool_.start(std::move(job)); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QObject>
 #include <QSettings>
 #include <QThreadPool>
@@ -53,6 +54,8 @@ public:
 
 private:
     void saveWindowGeometry();
+    // Opens `chooser` as a sheet of the window; `completion` gets the path chosen, or none.
+    void openChooser(QFileDialog* chooser, std::function<void(std::optional<std::string>)> completion);
 
     std::unique_ptr<QSettings> settings_;
     AppDelegate* delegate_ = nullptr;
