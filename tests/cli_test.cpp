@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli_app.h"
+#include "cli_run.h"
 #include "tracksieve/path_text.h"
 #include "wav_builder.h"
 
@@ -13,27 +12,14 @@ namespace tracksieve {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CliRun;
 using testing::Format;
 using testing::parseChunks;
 using testing::readFile;
+using testing::runCli;
 using testing::TempDir;
 using testing::WavBuilder;
 using testing::wavWithLevels;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args, cli::Terminals terminals = {}) {
-    std::vector<const char*> argv{"tracksieve-cli"};
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, terminals);
-    return {status, out.str(), err.str()};
-}
 
 std::string unsupportedFloat24() {
     const Format format{.formatTag = 3, .channels = 2, .bitsPerSample = 24};

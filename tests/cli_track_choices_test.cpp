@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "cli_app.h"
+#include "cli_run.h"
 #include "tracksieve/analysis.h"
 #include "tracksieve/fixed_values.h"
 #include "wav_builder.h"
@@ -19,25 +18,12 @@ namespace tracksieve {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CliRun;
 using testing::Format;
 using testing::readFile;
+using testing::runCli;
 using testing::TempDir;
 using testing::WavBuilder;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args, cli::Terminals terminals = {}) {
-    std::vector<const char*> argv{"tracksieve-cli"};
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, terminals);
-    return {status, out.str(), err.str()};
-}
 
 // A 16-bit take of four frames whose iXML names the tracks; each channel holds a constant level.
 std::string namedTake(const std::vector<std::pair<std::string, std::int32_t>>& tracks) {

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli_app.h"
+#include "cli_run.h"
 #include "tracksieve/path_text.h"
 #include "wav_builder.h"
 
@@ -14,20 +13,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int status;
-    std::string out;
-};
-
-CliRun runCli(std::vector<std::string> args) {
-    args.insert(args.begin(), "tracksieve-cli");
-    std::vector<const char*> argv;
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
-    EXPECT_EQ(err.str(), "");
-    return {status, out.str()};
+// Every run here is heard on stdout alone.
+testing::CliRun runWithoutComplaint(const std::vector<std::string>& args) {
+    testing::CliRun run = testing::runCli(args);
+    EXPECT_EQ(run.err, "");
+    return run;
 }
 
 std::set<std::string> namesIn(const fs::path& folder) {
@@ -68,13 +58,13 @@ TEST(FileNames, NamesOutsideAsciiScanSlimAndPrintUnchanged) {
         const fs::path folder = root.path() / pathFromUtf8(c.folder);
         testing::writeFile(folder / pathFromUtf8(c.file), take);
 
-        const CliRun scan = runCli({"scan", "-r", pathToUtf8(root.path())});
+        const testing::CliRun scan = runWithoutComplaint({"scan", "-r", pathToUtf8(root.path())});
         EXPECT_EQ(scan.status, 0);
         // Below the scanned folder, the file is named by its path relative to it.
         EXPECT_EQ(scan.out, c.folder + "/" + c.file +
                                 "  \xE2\x80\x94  3 tracks (2 active, 1 empty)  48000 Hz  0.0s\n"
                                 "Found 1 polyphonic WAV file(s); 1 have empty tracks.\n");
-        const std::string json = runCli({"scan", "--json", pathToUtf8(folder)}).out;
+        const std::string json = runWithoutComplaint({"scan", "--json", pathToUtf8(folder)}).out;
         EXPECT_NE(json.find(c.folder), std::string::npos) << json;
         EXPECT_NE(json.find(c.file + "\","), std::string::npos) << json;
 
@@ -82,10 +72,10 @@ TEST(FileNames, NamesOutsideAsciiScanSlimAndPrintUnchanged) {
         const std::string written = c.file + " \xE2\x86\x92 " + c.slimFile + " (1 removed, 2 kept)\n";
         const std::string status = "Removed empty tracks from 1 file(s).\n";
         // The second run replaces the first run's copy.
-        for (int run = 0; run < 2; ++run) EXPECT_EQ(runCli({"slim", file}).out, written + status);
+        for (int run = 0; run < 2; ++run) EXPECT_EQ(runWithoutComplaint({"slim", file}).out, written + status);
         EXPECT_EQ(channelsOf(folder / pathFromUtf8(c.slimFile)), 2);
 
-        const CliRun overwrite = runCli({"slim", "--overwrite", file});
+        const testing::CliRun overwrite = runWithoutComplaint({"slim", "--overwrite", file});
         EXPECT_EQ(overwrite.out, c.file + " \xE2\x86\x92 " + c.file + " (1 removed, 2 kept)\n" + status);
         EXPECT_EQ(channelsOf(folder / pathFromUtf8(c.file)), 2);
         EXPECT_EQ(namesIn(folder), (std::set<std::string>{c.file, c.slimFile}));

@@ -6,11 +6,10 @@
 #include <atomic>
 #include <cerrno>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli_app.h"
+#include "cli_run.h"
 #include "platform_file.h"
 #include "tracksieve/analysis.h"
 #include "wav_builder.h"
@@ -19,8 +18,10 @@ namespace tracksieve {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CliRun;
 using testing::pcmFrames;
 using testing::readFile;
+using testing::runCli;
 using testing::TempDir;
 using testing::WavBuilder;
 
@@ -54,21 +55,6 @@ platform::ReadFaultInjector failingAt(std::uint64_t offset) {
         if (at < offset && offset < at + size) size = static_cast<std::size_t>(offset - at);
         return 0;
     };
-}
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args) {
-    std::vector<const char*> argv{"tracksieve-cli"};
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::runCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
-    return {status, out.str(), err.str()};
 }
 
 std::vector<bool> emptyFlags(const PolyWavInfo& info) {
