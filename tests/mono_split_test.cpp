@@ -15,6 +15,7 @@
 #include "tracksieve/analysis.h"
 #include "tracksieve/mono_split.h"
 #include "tracksieve/signal_cleanup.h"
+#include "injected_faults.h"
 #include "wav_builder.h"
 
 #ifndef _WIN32
@@ -29,6 +30,7 @@ namespace fs = std::filesystem;
 using testing::bextBody;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using testing::InjectedFaults;
 using testing::parseChunks;
 using testing::readFile;
 using testing::RiffChunk;
@@ -47,14 +49,6 @@ std::uint16_t readU16(std::string_view bytes, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
                                                                                   << 8);
 }
-
-class InjectedFaults {
-public:
-    explicit InjectedFaults(platform::FaultInjector injector) { platform::setFaultInjector(std::move(injector)); }
-    ~InjectedFaults() { platform::setFaultInjector({}); }
-    InjectedFaults(const InjectedFaults&) = delete;
-    InjectedFaults& operator=(const InjectedFaults&) = delete;
-};
 
 const RiffChunk& chunkOf(const std::vector<RiffChunk>& chunks, std::string_view id) {
     const auto found = std::find_if(chunks.begin(), chunks.end(), [&](const RiffChunk& c) { return c.id == id; });

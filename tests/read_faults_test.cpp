@@ -12,6 +12,7 @@
 #include "cli_run.h"
 #include "platform_file.h"
 #include "tracksieve/analysis.h"
+#include "injected_faults.h"
 #include "wav_builder.h"
 
 namespace tracksieve {
@@ -19,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CliRun;
+using testing::InjectedReadFaults;
 using testing::pcmFrames;
 using testing::readFile;
 using testing::runCli;
@@ -36,16 +38,6 @@ std::string lateWakingTake() {
     for (std::size_t f = kWakesAt; f < kFrames; ++f) frames[f][2] = 2000;
     return WavBuilder().fmt({.channels = 4}).chunk("iXML", std::string(3000, ' ')).data(pcmFrames(16, frames)).bytes();
 }
-
-class InjectedReadFaults {
-public:
-    explicit InjectedReadFaults(platform::ReadFaultInjector injector) {
-        platform::setReadFaultInjector(std::move(injector));
-    }
-    ~InjectedReadFaults() { platform::setReadFaultInjector({}); }
-    InjectedReadFaults(const InjectedReadFaults&) = delete;
-    InjectedReadFaults& operator=(const InjectedReadFaults&) = delete;
-};
 
 // As a failing sector does it: the read that reaches `offset` returns the bytes before it, the
 // next one fails.

@@ -26,6 +26,7 @@
 #include "tracksieve/analysis.h"
 #include "tracksieve/scan.h"
 #include "tracksieve/track_list_rewrite.h"
+#include "injected_faults.h"
 #include "wav_builder.h"
 
 namespace tracksieve {
@@ -35,6 +36,8 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using testing::fmtBody;
 using testing::Format;
+using testing::InjectedFaults;
+using testing::InjectedReadFaults;
 using testing::parseChunks;
 using testing::pcmFrames;
 using testing::readFile;
@@ -72,26 +75,6 @@ bool failsToWriteOnAFullDisk(const std::function<void()>& call) {
     waitpid(child, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-
-// Sets a read fault injector for the lifetime of the object.
-class InjectedReadFaults {
-public:
-    explicit InjectedReadFaults(platform::ReadFaultInjector injector) {
-        platform::setReadFaultInjector(std::move(injector));
-    }
-    ~InjectedReadFaults() { platform::setReadFaultInjector({}); }
-    InjectedReadFaults(const InjectedReadFaults&) = delete;
-    InjectedReadFaults& operator=(const InjectedReadFaults&) = delete;
-};
-
-// Sets a fault injector for the lifetime of the object.
-class InjectedFaults {
-public:
-    explicit InjectedFaults(platform::FaultInjector injector) { platform::setFaultInjector(std::move(injector)); }
-    ~InjectedFaults() { platform::setFaultInjector({}); }
-    InjectedFaults(const InjectedFaults&) = delete;
-    InjectedFaults& operator=(const InjectedFaults&) = delete;
-};
 
 // Hidden temporary files of any run, in `dir`.
 std::vector<std::string> temporaryFilesIn(const fs::path& dir) {
