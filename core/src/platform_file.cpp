@@ -74,7 +74,17 @@ bool identify(const std::filesystem::path& path, FileIdentity& identity) {
     identity.device = static_cast<std::uint64_t>(status.st_dev);
     identity.inode = static_cast<std::uint64_t>(status.st_ino);
     identity.size = static_cast<std::uint64_t>(status.st_size);
-    identity.modifiedNanoseconds = static_cast<std::int64_t>(status.st_mtime) * 1000000000;
+    // _wstat64 gives whole seconds: a take rewritten within the second would pass for unchanged.
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
+        constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+        const auto ticks =
+            static_cast<std::int64_t>((static_cast<std::uint64_t>(attributes.ftLastWriteTime.dwHighDateTime) << 32) |
+                                      attributes.ftLastWriteTime.dwLowDateTime);
+        identity.modifiedNanoseconds = (ticks - kTicksFrom1601To1970) * 100;
+    } else {
+        identity.modifiedNanoseconds = static_cast<std::int64_t>(status.st_mtime) * 1000000000;
+    }
     identity.changedNanoseconds = static_cast<std::int64_t>(status.st_ctime) * 1000000000;
     identity.permissions = static_cast<unsigned>(status.st_mode) & 0777u;
     identity.regularFile = (status.st_mode & _S_IFMT) == _S_IFREG;
