@@ -45,21 +45,17 @@ int runSlim(const SlimRequest& request, std::ostream& out, std::ostream& err) {
         } else {
             records = tracksOf(request.files);
         }
-        const ChosenTracks chosen = chooseTracks(records, request.lists);
-        if (!chosen.error.empty()) {
-            for (const std::string& line : unreadableFiles(records))
-                err << textFor(request.errIsTerminal, line) << '\n';
-            err << textFor(request.errIsTerminal, chosen.error) << '\n';
-            return kExitUsage;
-        }
-        choices = chosen.choices;
+        const std::optional<std::vector<std::vector<TrackChoice>>> chosen =
+            choicesOrUsageError(records, request.lists, err, request.errIsTerminal);
+        if (!chosen) return kExitUsage;
+        choices = *chosen;
         if (request.sameTracks) {
             const SameTracks same = sameTracksAcrossTakes(records);
             for (std::size_t i = 0; i < records.size(); ++i) {
-                choices[i] = withChoicesOnTop(same.choices[i], chosen.choices[i]);
+                choices[i] = withChoicesOnTop(same.choices[i], (*chosen)[i]);
             }
             for (const TakeGroup& group : same.groups) {
-                std::string line = sameTracksLine(group, records, chosen.choices[group.files.front()]);
+                std::string line = sameTracksLine(group, records, (*chosen)[group.files.front()]);
                 if (!line.empty()) summaries.push_back(std::move(line));
             }
         }

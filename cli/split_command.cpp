@@ -13,15 +13,10 @@ namespace tracksieve::cli {
 int runSplit(const SplitRequest& request, std::ostream& out, std::ostream& err) {
     std::vector<std::vector<TrackChoice>> choices(request.files.size());
     if (!request.lists.empty()) {
-        const std::vector<PolyWavInfo> records = tracksOf(request.files);
-        ChosenTracks chosen = chooseTracks(records, request.lists);
-        if (!chosen.error.empty()) {
-            for (const std::string& line : unreadableFiles(records))
-                err << textFor(request.errIsTerminal, line) << '\n';
-            err << textFor(request.errIsTerminal, chosen.error) << '\n';
-            return kExitUsage;
-        }
-        choices = std::move(chosen.choices);
+        std::optional<std::vector<std::vector<TrackChoice>>> chosen =
+            choicesOrUsageError(tracksOf(request.files), request.lists, err, request.errIsTerminal);
+        if (!chosen) return kExitUsage;
+        choices = std::move(*chosen);
     }
 
     // A later file must not replace what an earlier one wrote, nor a file still to be split.

@@ -5,6 +5,7 @@
 
 #include "tracksieve/analysis.h"
 #include "tracksieve/path_text.h"
+#include "visible_text.h"
 
 namespace tracksieve::cli {
 namespace {
@@ -48,14 +49,6 @@ std::vector<PolyWavInfo> tracksOf(const std::vector<std::filesystem::path>& file
     return records;
 }
 
-std::vector<std::string> unreadableFiles(const std::vector<PolyWavInfo>& records) {
-    std::vector<std::string> lines;
-    for (const PolyWavInfo& record : records) {
-        if (!record.error.empty()) lines.push_back(pathToUtf8(record.path.filename()) + ": " + record.error);
-    }
-    return lines;
-}
-
 ChosenTracks chooseTracks(const std::vector<PolyWavInfo>& records, const TrackLists& lists) {
     ChosenTracks chosen;
     std::vector<bool> keepMatched(lists.keep.size(), false);
@@ -94,6 +87,19 @@ ChosenTracks chooseTracks(const std::vector<PolyWavInfo>& records, const TrackLi
     reportUnmatched("--keep", lists.keep, keepMatched);
     reportUnmatched("--remove", lists.remove, removeMatched);
     return chosen;
+}
+
+std::optional<std::vector<std::vector<TrackChoice>>> choicesOrUsageError(const std::vector<PolyWavInfo>& records,
+                                                                         const TrackLists& lists, std::ostream& err,
+                                                                         bool errIsTerminal) {
+    ChosenTracks chosen = chooseTracks(records, lists);
+    if (chosen.error.empty()) return std::move(chosen.choices);
+    for (const PolyWavInfo& record : records) {
+        if (record.error.empty()) continue;
+        err << textFor(errIsTerminal, pathToUtf8(record.path.filename()) + ": " + record.error) << '\n';
+    }
+    err << textFor(errIsTerminal, chosen.error) << '\n';
+    return std::nullopt;
 }
 
 }  // namespace tracksieve::cli

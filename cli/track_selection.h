@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,12 +34,15 @@ struct ChosenTracks {
     std::string error;
 };
 
-/// "name: reason" for each record that could not be read as a WAV file: what a list that matches nothing
-/// may have been meant for.
-std::vector<std::string> unreadableFiles(const std::vector<PolyWavInfo>& records);
-
 /// Resolves the lists against each record's tracks; an item that matches no track of one record
 /// is ignored there.
 ChosenTracks chooseTracks(const std::vector<PolyWavInfo>& records, const TrackLists& lists);
+
+/// The choices of `chooseTracks`, or, for a usage error, nothing once `err` has been told the
+/// error, after "name: reason" for each file that could not be read: what an item that matches
+/// nothing may have been meant for.
+std::optional<std::vector<std::vector<TrackChoice>>> choicesOrUsageError(const std::vector<PolyWavInfo>& records,
+                                                                         const TrackLists& lists, std::ostream& err,
+                                                                         bool errIsTerminal);
 
 }  // namespace tracksieve::cli
