@@ -90,6 +90,12 @@ class SlimWriter : public ::testing::Test {
 protected:
     fs::path write(const std::string& name, const std::string& bytes) { return dir_.write(name, bytes); }
 
+    // What a slim of `bytes` writes, made in a folder of its own so that this one stays as it is.
+    static std::string slimMadeElsewhere(const std::string& bytes) {
+        const testing::TempDir elsewhere;
+        return readFile(compressPolyWav(elsewhere.write("reference.wav", bytes), false, kThreshold));
+    }
+
     std::vector<std::string> filesInDir() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_.path())) names.push_back(entry.path().filename().string());
@@ -471,9 +477,7 @@ TEST_F(SlimWriter, AnOutputTakesItsNameOnlyWhenCompleteAndOnDisk) {
 
 TEST_F(SlimWriter, AnotherRunsTemporaryFileIsNeverMovedIntoPlace) {
     const std::string bytes = WavBuilder().fmt({}).data(pcmFrames(16, {{0, 700}})).bytes();
-    const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
-    fs::remove(dir_.path() / "reference.wav");
-    fs::remove(dir_.path() / "reference_SLIM.wav");
+    const std::string slim = slimMadeElsewhere(bytes);
     for (const bool overwrite : {false, true}) {
         SCOPED_TRACE(overwrite ? "overwrite" : "_SLIM");
         const fs::path source = write("A.wav", bytes);
@@ -503,9 +507,7 @@ TEST_F(SlimWriter, AnotherRunsTemporaryFileIsNeverMovedIntoPlace) {
 
 TEST_F(SlimWriter, TwoSlimsOfOneFileWithASlowCloseLoseNothing) {
     const std::string bytes = WavBuilder().fmt({.channels = 3}).data(pcmFrames(16, {20000, {0, 700, -700}})).bytes();
-    const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
-    fs::remove(dir_.path() / "reference.wav");
-    fs::remove(dir_.path() / "reference_SLIM.wav");
+    const std::string slim = slimMadeElsewhere(bytes);
     for (const bool overwrite : {false, true}) {
         SCOPED_TRACE(overwrite ? "overwrite" : "_SLIM");
         const fs::path source = write("A.wav", bytes);
@@ -565,9 +567,7 @@ TEST_F(SlimWriter, AnyReadErrorFailsTheSlimAndWritesNothing) {
                                   .data(pcmFrames(16, frames))
                                   .chunk("LIST", std::string(5000, 'l'))
                                   .bytes();
-    const std::string slim = readFile(compressPolyWav(write("reference.wav", bytes), false, kThreshold));
-    fs::remove(dir_.path() / "reference.wav");
-    fs::remove(dir_.path() / "reference_SLIM.wav");
+    const std::string slim = slimMadeElsewhere(bytes);
     const std::uint64_t afterAudio = bytes.size() - 5000;
 
     struct Fault {
