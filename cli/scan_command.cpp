@@ -11,6 +11,7 @@
 #include "scan_report.h"
 #include "visible_text.h"
 #include "tracksieve/fixed_values.h"
+#include "tracksieve/analysis.h"
 #include "tracksieve/path_text.h"
 #include "tracksieve/run_texts.h"
 #include "tracksieve/scan.h"
@@ -74,9 +75,7 @@ int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
     if (request.json) {
         writeScanJson(scan.records, out);
     } else if (request.csv) {
-        for (PolyWavInfo& record : scan.records) {
-            for (TrackInfo& track : record.tracks) track.empty = request.threshold > track.peak;
-        }
+        for (PolyWavInfo& record : scan.records) judgeTracks(record, request.threshold);
         writeSoundReportCsv(request.outIsTerminal ? shownOnATerminal(scan.records) : scan.records, out);
     } else {
         writeScanText(scan.records, request.dir, out, request.outIsTerminal);

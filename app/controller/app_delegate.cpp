@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include <tracksieve/analysis.h>
 #include <tracksieve/decibels.h>
 #include <tracksieve/fixed_values.h>
 #include <tracksieve/path_text.h>
@@ -188,9 +189,7 @@ void AppDelegate::scanFinished(const std::string& error, ScanOutcome found, cons
 std::string AppDelegate::foundStatus() const { return foundFilesText(_results, _unreadableFolders); }
 
 void AppDelegate::judgeTracks() {
-    for (PolyWavInfo& file : _results) {
-        for (TrackInfo& track : file.tracks) track.empty = _threshold > track.peak;
-    }
+    for (PolyWavInfo& file : _results) tracksieve::judgeTracks(file, _threshold);
 }
 
 void AppDelegate::thresholdChanged() {

@@ -145,8 +145,8 @@ PolyWavInfo analyzeOpened(WavFile& wav, const std::filesystem::path& path, doubl
         track.peak = scan.peaks[i];
         track.rms =
             scan.framesScanned > 0 ? std::sqrt(scan.sumsOfSquares[i] / static_cast<double>(scan.framesScanned)) : 0.0;
-        track.empty = threshold > scan.peaks[i];
     }
+    judgeTracks(info, threshold);
     return info;
 }
 
@@ -181,6 +181,10 @@ PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& pa
 PolyWavInfo analyzeSourceOfSlim(const std::filesystem::path& path, double threshold, const PieceListener& onPiece) {
     return analyzeGuarded(
         path, threshold, [&path](WavFile& wav) { openWav(path, wav); }, onPiece, "Could not read source file");
+}
+
+void judgeTracks(PolyWavInfo& record, double threshold) {
+    for (TrackInfo& track : record.tracks) track.empty = threshold > track.peak;
 }
 
 }  // namespace tracksieve

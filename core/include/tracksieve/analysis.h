@@ -15,4 +15,9 @@ PolyWavInfo analyzePolyWav(const std::filesystem::path& path, double threshold);
 /// names the record.
 PolyWavInfo analyzePolyWav(std::istream& source, const std::filesystem::path& path, double threshold);
 
+/// Marks as empty exactly the tracks of `record` whose measured peak stays below `threshold`.
+/// The verdicts are true when the record was measured at a threshold at least as high, since
+/// an analysis stops reading once every channel has reached the threshold it was given.
+void judgeTracks(PolyWavInfo& record, double threshold);
+
 }  // namespace tracksieve
